@@ -1,0 +1,4 @@
+// Emulated Win32: registry.
+#pragma once
+
+#include "kvp/base.h"

@@ -1,0 +1,4 @@
+// Emulated Win32: resource.
+#pragma once
+
+#include "kvp/base.h"

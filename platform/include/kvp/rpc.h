@@ -1,0 +1,4 @@
+// Emulated Win32: rpc.
+#pragma once
+
+#include "kvp/base.h"

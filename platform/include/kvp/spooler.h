@@ -1,0 +1,4 @@
+// Emulated Win32: spooler.
+#pragma once
+
+#include "kvp/base.h"
