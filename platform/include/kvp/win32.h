@@ -8,3 +8,4 @@
 #include "kvp/rpc.h"
 #include "kvp/spooler.h"
 #include "kvp/resource.h"
+#include "kvp/user.h"
