@@ -2,6 +2,7 @@
 #pragma once
 
 #include "kvp/base.h"
+#include "kvp/devmode.h"
 #include "kvp/kernel.h"
 #include "kvp/registry.h"
 #include "kvp/codepage.h"
