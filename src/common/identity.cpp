@@ -143,7 +143,7 @@ BOOL GetOrCreatePrinterId(HANDLE printer, LPBYTE id)
         return FALSE;
     }
     LPWSTR newText = reinterpret_cast<LPWSTR>(uuidText);
-    DWORD result = SetPrinterDataW(printer, const_cast<LPWSTR>(KV_VALUE_PRINTER_ID), REG_SZ,
+    DWORD result = SetPrinterDataW(printer, const_cast<LPWSTR>(kValuePrinterId), REG_SZ,
                                    reinterpret_cast<LPBYTE>(newText), (TextLength(newText) + 1) * sizeof(WCHAR));
     RpcStringFreeW(&uuidText);
     if (result != ERROR_SUCCESS) {
@@ -163,7 +163,7 @@ BOOL ReadPrinterIdText(HANDLE printer, LPWSTR buffer, DWORD size)
     }
     DWORD type = REG_NONE;
     DWORD needed = 0;
-    if (GetPrinterDataW(printer, const_cast<LPWSTR>(KV_VALUE_PRINTER_ID), &type, reinterpret_cast<LPBYTE>(buffer),
+    if (GetPrinterDataW(printer, const_cast<LPWSTR>(kValuePrinterId), &type, reinterpret_cast<LPBYTE>(buffer),
                         capacity * sizeof(WCHAR), &needed) != ERROR_SUCCESS ||
         type != REG_SZ) {
         return FALSE;

@@ -26,7 +26,7 @@ constexpr DWORD kPrinterIdBytes = 16;
 #define KV_DRIVER_KEY_TEXT TEXT("Software\\Korvane\\KV PostScript Printer Driver\\")
 #define KV_USER_STORE_SUBKEY TEXT("PrinterDriverData\\")
 
-#define KV_VALUE_PRINTER_ID TEXT("OEMPrinterID")
+inline constexpr WCHAR kValuePrinterId[] = TEXT("OEMPrinterID");
 
 // Identity list built for the clean-up: a 32-bit count followed by count
 // entries of kPrinterIdChars characters. Allocated from the private heap;
