@@ -95,7 +95,9 @@ BOOL MemAllocZero(PVOID *data, DWORD size)
 void MemFree(PVOID data)
 {
     if (!data) return;
-    FreeMemBlock(MemBlockFromData(data));
+    // Checked (and a stray pointer logged) once, here.
+    MemBlock *block = MemBlockFromData(data);
+    if (block) FreeMemBlock(block);
 }
 
 #ifdef KV_BUILD_RENDER
