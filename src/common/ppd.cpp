@@ -149,6 +149,31 @@ const CHAR *FindQuotedValue(const MappedFile *file, LPCSTR keyword)
     return nullptr;
 }
 
+BOOL ReadProductName(const MappedFile *file, LPSTR output, DWORD *capacity)
+{
+    if (file == nullptr || file->view == nullptr || output == nullptr || capacity == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const CHAR *value = FindQuotedValue(file, kProductKeyword);
+    const CHAR *end = static_cast<const CHAR *>(file->view) + file->size;
+    if (value == nullptr || value >= end || *value != '(') return FALSE;
+    const CHAR *name = value + 1;
+    const CHAR *p = name;
+    while (p < end && *p != ')' && *p != '\n' && *p != '\r') ++p;
+    if (p >= end || *p != ')') return FALSE;
+    DWORD count = static_cast<DWORD>(p - name);
+    BOOL ok = FALSE;
+    if (count < *capacity) {
+        for (DWORD i = 0; i < count; ++i) output[i] = name[i];
+        output[count] = '\0';
+        ok = TRUE;
+    }
+    // Also on failure, so that the caller learns what it would take.
+    *capacity = count;
+    return ok;
+}
+
 BOOL ReadPpdProduct(HANDLE printer, LPSTR output, DWORD *capacity)
 {
     if (printer == nullptr || output == nullptr || capacity == nullptr) {
@@ -162,23 +187,7 @@ BOOL ReadPpdProduct(HANDLE printer, LPSTR output, DWORD *capacity)
         KV_LOG(LOG_WARN, "cannot map the PPD file (error %lu)", GetLastError());
         return FALSE;
     }
-    BOOL ok = FALSE;
-    const CHAR *value = FindQuotedValue(&file, kProductKeyword);
-    const CHAR *end = static_cast<const CHAR *>(file.view) + file.size;
-    if (value != nullptr && value < end && *value == '(') {
-        const CHAR *name = value + 1;
-        const CHAR *p = name;
-        while (p < end && *p != ')' && *p != '\n' && *p != '\r') ++p;
-        if (p < end && *p == ')') {
-            DWORD count = static_cast<DWORD>(p - name);
-            if (count < *capacity) {
-                for (DWORD i = 0; i < count; ++i) output[i] = name[i];
-                output[count] = '\0';
-                ok = TRUE;
-            }
-            *capacity = count;
-        }
-    }
+    BOOL ok = ReadProductName(&file, output, capacity);
     UnmapFileView(&file);
     return ok;
 }
@@ -343,7 +352,7 @@ BOOL FormatVersionText(LPWSTR output, DWORD capacity)
         return FALSE;
     }
     HMODULE module = GetModuleHandleOfCore();
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), RT_VERSION);
     if (resource == nullptr) return FALSE;
     DWORD size = SizeofResource(module, resource);
     HGLOBAL loaded = LoadResource(module, resource);

@@ -48,6 +48,9 @@ const CHAR *FindQuotedValue(const MappedFile *file, LPCSTR keyword);
 // fit.
 BOOL ReadPpdProduct(HANDLE printer, LPSTR output, DWORD *capacity);
 
+// The same from a PPD already mapped.
+BOOL ReadProductName(const MappedFile *file, LPSTR output, DWORD *capacity);
+
 // The PPD's keyword prefix: the first two letters of its base name, upper
 // case. PREFIX gets two NULs when the driver information cannot be read.
 BOOL GetKeywordPrefix(CHAR prefix[2], HANDLE printer);
