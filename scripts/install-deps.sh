@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
-  python3 cups-ppdc
+  python3 cups-ppdc cups-client
 )
 missing=()
 for p in "${packages[@]}"; do
