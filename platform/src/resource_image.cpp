@@ -62,13 +62,6 @@ bool ReadId(const BYTE *image, size_t *pos, size_t end, bool *isId, WORD *id, DW
     return true;
 }
 
-bool AllZero(const BYTE *p, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
 }  // namespace
 
 bool ParseResImage(const BYTE *image, size_t size, std::vector<ResEntry> *entries)
@@ -83,7 +76,6 @@ bool ParseResImage(const BYTE *image, size_t size, std::vector<ResEntry> *entrie
     bool first = true;
     while (pos < size) {
         const size_t left = size - pos;
-        if (!first && AllZero(image + pos, left)) break;  // section padding
         if (left < kMinHeader) return false;
         const size_t dataSize = Dword(image + pos);
         const size_t headerSize = Dword(image + pos + 4);

@@ -84,8 +84,12 @@ bool ReadVersionResource(LPCWSTR fileName, std::vector<BYTE> *out)
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
+    // Win32 callers may separate with '\\'; natively the separator is '/'.
+    std::string path = WToUtf8(fileName);
+    for (char &c : path)
+        if (c == '\\') c = '/';
     ResImage img;
-    if (!LoadResImageFromFile(WToUtf8(fileName), &img)) {
+    if (!LoadResImageFromFile(path, &img)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
     }

@@ -128,8 +128,8 @@ struct ResEntry {
 };
 
 // Parse a .res image as windres writes it: the empty 32-byte record first,
-// then RESOURCEHEADER records, each header and its data DWORD-aligned. Zero
-// bytes after the last record are accepted. Every length is checked against
+// then RESOURCEHEADER records, each header and its data DWORD-aligned
+// (the last record's padding may be missing). Every length is checked against
 // SIZE; any malformed or truncated record rejects the whole image (false,
 // ENTRIES emptied), so a damaged module answers "not found".
 KVP_CXX_API bool ParseResImage(const BYTE *image, size_t size, std::vector<ResEntry> *entries);
