@@ -54,6 +54,16 @@
 // shown (and recorded) as "Error".
 KVP_API int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
+// Window messages the plug-ins' dialog procedures look at.
+#define WM_DESTROY 0x0002
+#define WM_PAINT 0x000F
+#define WM_NOTIFY 0x004E
+#define WM_HELP 0x0053
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_CTLCOLORSTATIC 0x0138
+#define WM_USER 0x0400
+
 // DeviceCapabilities numbers the UI plug-in sees in its DeviceCapabilities
 // method (wingdi.h on Windows).
 #define DC_FIELDS 1
