@@ -179,13 +179,14 @@ Module *FindImplicit(const std::string &baseName)
     return found ? RecordOfMap(found) : nullptr;
 }
 
-enum class FileCheck { Missing, NotObject, Object, Unreadable };
+enum class FileCheck { Missing, Empty, NotObject, Object, Unreadable };
 
 FileCheck CheckObjectFile(const std::string &path)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return FileCheck::Missing;
     if (!S_ISREG(st.st_mode)) return FileCheck::Unreadable;
+    if (st.st_size == 0) return FileCheck::Empty;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return FileCheck::Unreadable;
     unsigned char magic[4] = {0, 0, 0, 0};
@@ -251,6 +252,9 @@ HMODULE Load(const std::string &request, bool datafile)
         return nullptr;
     case FileCheck::Unreadable:
         SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    case FileCheck::Empty:
+        SetLastError(ERROR_FILE_INVALID);
         return nullptr;
     case FileCheck::NotObject:
         SetLastError(ERROR_BAD_EXE_FORMAT);
