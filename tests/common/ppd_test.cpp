@@ -104,13 +104,13 @@ TEST_F(PpdTest, GetPpdFileNameGivesTheDriverDataFile)
     ASSERT_TRUE(GetPpdFileName(printer, path, MAX_PATH));
     EXPECT_EQ(u"C:\\drivers\\KV1140.PPD", std::u16string(path));
 
-    // 20 characters do not fit 20 with the terminator.
+    // 21 characters do not fit 21 with the terminator.
     path[0] = 'x';
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(GetPpdFileName(printer, path, 20));
+    EXPECT_FALSE(GetPpdFileName(printer, path, 21));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_EQ('x', path[0]);
-    EXPECT_TRUE(GetPpdFileName(printer, path, 21));
+    EXPECT_TRUE(GetPpdFileName(printer, path, 22));
 
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(GetPpdFileName(nullptr, path, MAX_PATH));
