@@ -1,9 +1,10 @@
 // Printer identity and the per-user registry store.
 #include "identity.h"
 
+#include <cstring>
+
 #include "coremain.h"
 #include "memory.h"
-#include "resid.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ BOOL GetOrCreatePrinterId(HANDLE printer, LPBYTE id)
         UUID stored;
         if (id != nullptr &&
             UuidFromStringW(reinterpret_cast<RPC_WSTR>(text), &stored) == RPC_S_OK) {
-            CopyMemory(id, &stored, kPrinterIdBytes);
+            memcpy(id, &stored, kPrinterIdBytes);
         }
         return TRUE;
     }
@@ -128,7 +129,7 @@ BOOL GetOrCreatePrinterId(HANDLE printer, LPBYTE id)
         }
     }
     if (given) {
-        CopyMemory(&uuid, id, kPrinterIdBytes);
+        memcpy(&uuid, id, kPrinterIdBytes);
     } else {
         RPC_STATUS status = UuidCreate(&uuid);
         // A UUID that is unique on this machine only is still unique among its
@@ -150,7 +151,7 @@ BOOL GetOrCreatePrinterId(HANDLE printer, LPBYTE id)
         return FALSE;
     }
     if (id != nullptr) {
-        CopyMemory(id, &uuid, kPrinterIdBytes);
+        memcpy(id, &uuid, kPrinterIdBytes);
     }
     return TRUE;
 }
@@ -188,11 +189,13 @@ BOOL BuildUserStoreRoot(LPWSTR buffer, DWORD capacity)
 {
     WCHAR key[kKeyPathChars];
     HMODULE module = GetModuleHandleOfCore();
-    int loaded = module != nullptr ? LoadStringW(module, IDS_REGISTRY_KEY, key, kKeyPathChars) : 0;
+    int loaded = module != nullptr ? LoadStringW(module, CORE_STRING_REGISTRY_KEY, key, kKeyPathChars) : 0;
     DWORD length = 0;
     key[0] = 0;
     if (loaded <= 0 || static_cast<DWORD>(loaded) + 1 >= kKeyPathChars) {
-        AppendText(key, kKeyPathChars, &length, KV_DRIVER_KEY_TEXT, TextLength(KV_DRIVER_KEY_TEXT));
+        // A module without string 1 (a test executable) uses the text every
+        // module of the driver carries there.
+        AppendText(key, kKeyPathChars, &length, CORE_DEFAULT_REGISTRY_KEY, TextLength(CORE_DEFAULT_REGISTRY_KEY));
     } else {
         length = static_cast<DWORD>(loaded);
     }
@@ -200,7 +203,7 @@ BOOL BuildUserStoreRoot(LPWSTR buffer, DWORD capacity)
         buffer == nullptr || capacity < length + 1) {
         return FALSE;
     }
-    CopyMemory(buffer, key, (length + 1) * sizeof(WCHAR));
+    memcpy(buffer, key, (length + 1) * sizeof(WCHAR));
     return TRUE;
 }
 

@@ -21,9 +21,7 @@
 constexpr DWORD kPrinterIdChars = 64;
 // Bytes of a binary identity.
 constexpr DWORD kPrinterIdBytes = 16;
-// The driver's key under HKEY_CURRENT_USER is string 1 of the module; this is
-// the same text, for a module that carries no string table.
-#define KV_DRIVER_KEY_TEXT TEXT("Software\\Korvane\\KV PostScript Printer Driver\\")
+// Below the driver's key (string 1 of the module) in HKEY_CURRENT_USER.
 #define KV_USER_STORE_SUBKEY TEXT("PrinterDriverData\\")
 
 inline constexpr WCHAR kValuePrinterId[] = TEXT("OEMPrinterID");

@@ -1,6 +1,8 @@
 // Printer data values.
 #include "pdvalue.h"
 
+#include <cstring>
+
 #include "coremain.h"
 #include "identity.h"
 #if KV_BUILD_UI
@@ -52,7 +54,7 @@ BOOL CopyDefault(LPCWSTR name, PVOID buffer, DWORD size, LPDWORD got)
     if (row == nullptr || buffer == nullptr || size < row->size) {
         return FALSE;
     }
-    CopyMemory(buffer, row->bytes, row->size);
+    memcpy(buffer, row->bytes, row->size);
     *got = row->size;
     return TRUE;
 }
