@@ -141,6 +141,28 @@ TEST(Resource, ExecutableWithoutResourcesHasNoResourceData)
     EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND), GetLastError());
 }
 
+TEST(Resource, UnknownModuleHandleIsRefused)
+{
+    int notAModule = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, FindResourceW(reinterpret_cast<HMODULE>(&notAModule), MAKEINTRESOURCEW(1), RT_STRING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    WCHAR buffer[8];
+    EXPECT_EQ(0, LoadStringW(reinterpret_cast<HMODULE>(&notAModule), 1, buffer, 8));
+}
+
+// A module opened as a data file has its resources all the same.
+TEST(Resource, DataFileLoadReadsResources)
+{
+    HMODULE module = LoadLibraryExW(Wide(KV_TEST_RESMODULE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    WCHAR buffer[16];
+    EXPECT_EQ(7, LoadStringW(module, 16, buffer, 16));
+    EXPECT_EQ(wstr(u"sixteen"), wstr(buffer));
+    EXPECT_NE(nullptr, FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG));
+    FreeLibrary(module);
+}
+
 // 300: neutral, ja, en; 301: ja, en; 302: de only.
 TEST_F(ResourceModule, LanguageChoice)
 {
