@@ -13,9 +13,7 @@
 #include <string>
 
 #include "kvp/kernel.h"
-#if __has_include("kvp/moduleinfo.h")
 #include "kvp/moduleinfo.h"
-#endif
 #include "kvp/resource.h"
 #include "kvp/system.h"
 #include "resource_internal.h"
@@ -65,39 +63,22 @@ WORD UserLanguage() { return SystemAnsiCodePage() == 932 ? 0x0411 : 0x0409; }
 
 }  // namespace
 
-namespace {
-[[maybe_unused]] bool TakePath(const char *native, std::string *path)
+bool ModulePathOf(HMODULE module, std::string *path)
 {
+    const char *native = ModuleNativePath(module);
     if (!native || !*native) return false;
     *path = native;
     return true;
 }
-[[maybe_unused]] bool TakePath(const std::string &native, std::string *path)
-{
-    *path = native;
-    return !native.empty();
-}
-}  // namespace
-
-bool ModulePathOf(HMODULE module, std::string *path)
-{
-#if __has_include("kvp/moduleinfo.h")
-    return TakePath(ModuleNativePath(module), path);
-#else
-    return false;
-#endif
-}
 
 bool LoadResImageFromFile(const std::string &path, ResImage *img)
 {
-    int err = 0;
     img->path = path;
-    ElfSectionResult r = ReadElfSection(path.c_str(), ".kvrsrc", &img->bytes, &err);
+    ElfSectionResult r = ReadElfSection(path.c_str(), ".kvrsrc", &img->bytes);
     img->hasSection = r == ElfSectionResult::Ok;
     if (r == ElfSectionResult::NoFile) return false;
-    if (img->hasSection && !ParseResImage(img->bytes.data(), img->bytes.size(), &img->entries)) {
-        img->entries.clear();
-    }
+    // A damaged image keeps no entries: every lookup then answers "not found".
+    if (img->hasSection) ParseResImage(img->bytes.data(), img->bytes.size(), &img->entries);
     return true;
 }
 
