@@ -333,7 +333,7 @@ struct Control {
     bool lineAOnly;
 };
 
-// The options tab as the catalogue lays it out, in template order.
+// The options tab as the UI plug-in lays it out, in template order.
 const Control kOptionsTab[] = {
     {1202, 0x80, 7, 5, 115, 14, false},     {1204, 0x82, 7, 24, 140, 10, false},
     {1203, 0x85, 7, 35, 110, 100, false},   {10901, 0x82, 150, 24, 114, 10, true},
