@@ -6,6 +6,7 @@
 #include "coremain.h"
 #include "identity.h"
 #if KV_BUILD_UI
+#include "modelquery.h"
 #include "ppd.h"
 #endif
 
@@ -14,18 +15,6 @@ namespace {
 const BYTE kZeroBytes[kSlotValueBytes] = {};
 
 #if KV_BUILD_UI
-// Model queries of the initialisation, numbered as the line's model library
-// numbers them.
-constexpr DWORD kQueryGetPrinterType = 1;
-#if KV_LINE_A
-constexpr DWORD kQuerySupportTypeJCL = 100;
-constexpr DWORD kQuerySupportTypeSecurePrint = 202;
-constexpr DWORD kQueryCapability = 300;
-#else
-constexpr DWORD kQuerySupportTypeJCL = 1006;
-constexpr DWORD kQueryCapability = 1001;
-#endif
-
 // INVARIANT: null stands for QueryModel.
 ModelQueryFunction g_modelQuery = nullptr;
 
@@ -458,7 +447,7 @@ BOOL LookUpPrinterType(HANDLE printer, LPWORD printerType)
         return FALSE;
     }
     WORD type = 0;
-    if (!AskModel(kQueryGetPrinterType, 0, product, &type)) {
+    if (!AskModel(KVPS_QUILFEN_GETPRINTERTYPE, 0, product, &type)) {
         KV_LOG(LOG_ERROR, "Not support KVPS_QUILFEN_GETPRINTERTYPE. szProductName=[%s]", product);
         return FALSE;
     }
@@ -478,14 +467,14 @@ BOOL InitPrinterData(HANDLE printer)
     // A model the library cannot describe offers no finishing at all rather
     // than whatever an earlier driver left in the printer's data.
     DWORD capability = 0;
-    if (!AskModel(kQueryCapability, printerType, nullptr, &capability)) {
+    if (!AskModel(OUPF_FUNCID_GETCAPABILITY, printerType, nullptr, &capability)) {
         KV_LOG(LOG_ERROR, "Not support OUPF_FUNCID_GETCAPABILITY. wPrnType=[%d]", printerType);
         capability = 0;
     }
     values.SetSupportCapability(capability);
 
     WORD jcl = 0;
-    BOOL answered = AskModel(kQuerySupportTypeJCL, printerType, nullptr, &jcl);
+    BOOL answered = AskModel(KVPS_FUNCID_GETSUPPORTTYPE_JCL, printerType, nullptr, &jcl);
     if (!answered) {
         KV_LOG(LOG_ERROR, "Not support KVPS_FUNCID_GETSUPPORTTYPE_JCL. wPrnType=[%d]", printerType);
         jcl = 1;
@@ -494,7 +483,7 @@ BOOL InitPrinterData(HANDLE printer)
 
 #if KV_LINE_A
     WORD securePrint = 0;
-    answered = AskModel(kQuerySupportTypeSecurePrint, printerType, nullptr, &securePrint);
+    answered = AskModel(OUPF_FUNCID_GETSUPPORTTYPE_SECUREPRINT, printerType, nullptr, &securePrint);
     if (!answered) {
         KV_LOG(LOG_ERROR, "Not support OUPF_FUNCID_GETSUPPORTTYPE_SECUREPRINT. wPrnType=[%d]", printerType);
         securePrint = 0;
