@@ -22,6 +22,8 @@ HANDLE g_printer = nullptr;
 
 std::u16string Wide(const std::string &ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+void RemoveFile() { unlink(g_path.c_str()); }
+
 void CheckName(BOOL ok, const char *name, DWORD capacity)
 {
     if (ok && (capacity >= PPD_PRODUCT_CAPACITY || strlen(name) != capacity)) abort();
@@ -33,6 +35,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     ModuleAttach(nullptr);
     g_path = std::string(P_tmpdir) + "/kv_ppd_fuzz_" + std::to_string(getpid()) + ".ppd";
+    atexit(RemoveFile);
     kvp::PrinterSpec spec;
     spec.name = "Fuzzed PPD";
     spec.driverName = "KV PS fuzz";
