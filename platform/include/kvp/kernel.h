@@ -243,3 +243,30 @@ KVP_API int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 // A pointer whose high word is zero is one character in its low word.
 KVP_API LPWSTR WINAPI CharUpperW(LPWSTR lpsz);
 KVP_API LPWSTR WINAPI CharLowerW(LPWSTR lpsz);
+
+// The generic names of the wide functions, as <windows.h> maps them for a
+// Unicode build.
+#define LoadLibrary LoadLibraryW
+#define LoadLibraryEx LoadLibraryExW
+#define GetModuleFileName GetModuleFileNameW
+#define GetModuleHandle GetModuleHandleW
+#define GetModuleHandleEx GetModuleHandleExW
+#define CreateFile CreateFileW
+#define DeleteFile DeleteFileW
+#define GetFileAttributes GetFileAttributesW
+#define CreateDirectory CreateDirectoryW
+#define RemoveDirectory RemoveDirectoryW
+#define CreateFileMapping CreateFileMappingW
+#define GetTempPath GetTempPathW
+#define GetEnvironmentVariable GetEnvironmentVariableW
+#define SetEnvironmentVariable SetEnvironmentVariableW
+#define GetComputerName GetComputerNameW
+#define GetUserName GetUserNameW
+#define lstrlen lstrlenW
+#define lstrcpy lstrcpyW
+#define lstrcpyn lstrcpynW
+#define lstrcat lstrcatW
+#define lstrcmp lstrcmpW
+#define lstrcmpi lstrcmpiW
+#define CharUpper CharUpperW
+#define CharLower CharLowerW

@@ -25,3 +25,7 @@ KVP_API RPC_STATUS RPC_ENTRY UuidToStringW(const UUID *Uuid, RPC_WSTR *StringUui
 // braces; a NULL string gives the nil UUID.
 KVP_API RPC_STATUS RPC_ENTRY UuidFromStringW(RPC_WSTR StringUuid, UUID *Uuid);
 KVP_API RPC_STATUS RPC_ENTRY RpcStringFreeW(RPC_WSTR *String);
+
+#define UuidToString UuidToStringW
+#define UuidFromString UuidFromStringW
+#define RpcStringFree RpcStringFreeW
