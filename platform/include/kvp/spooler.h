@@ -15,10 +15,10 @@ struct _devicemodeW;
 struct _devicemodeA;
 
 #ifndef ERROR_SPL_NO_STARTDOC
-#define ERROR_SPL_NO_STARTDOC 3004L
+#define ERROR_SPL_NO_STARTDOC 3003L
 #endif
 #ifndef ERROR_SPL_NO_ADDJOB
-#define ERROR_SPL_NO_ADDJOB 3005L
+#define ERROR_SPL_NO_ADDJOB 3004L
 #endif
 
 // Access rights of a printer handle.
