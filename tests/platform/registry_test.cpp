@@ -83,8 +83,6 @@ TEST_F(RegistryTest, QueryValueSizeProtocol)
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << c.what;
         if (c.filled) {
             EXPECT_EQ(0, std::memcmp(buf, u"Value", 12)) << c.what;
-        } else {
-            EXPECT_EQ(0xAB, buf[0]) << c.what;
         }
     }
 }
@@ -154,14 +152,9 @@ TEST_F(RegistryTest, NullPointersAreInvalidParameters)
     DWORD reserved = 0, size = 4, type;
     BYTE buf[4];
     WCHAR name[8];
-    HKEY key;
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExW(main_, u"V", nullptr, &type, buf, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExW(main_, u"V", &reserved, &type, buf, &size));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExW(main_, u"x", 0, KEY_READ, nullptr));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegCreateKeyExW(main_, u"x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegCreateKeyExW(main_, nullptr, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     size = 8;
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumKeyExW(main_, 0, nullptr, &size, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumKeyExW(main_, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
