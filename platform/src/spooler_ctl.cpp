@@ -101,7 +101,7 @@ bool Install(const PrinterSpec &spec, bool update)
     if (rc == ERROR_FILE_NOT_FOUND && update) return Fail(ERROR_INVALID_PRINTER_NAME);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail(rc);
     if (update) {
-        // The name keeps the case it was installed with; what the spec does
+        // The name keeps the case it was installed with; what a PrinterSpec does
         // not carry stays as it was.
         p.name = old.name;
         p.sepFile = old.sepFile;
