@@ -1,12 +1,13 @@
 // Formatting with Windows semantics, identical on both targets, for every
 // text that ends up in files, PJL or messages.
 //
-// Conversions: %s %S %d %i %ld %u %x %X %c %% with flags '-' and '0', a
-// width and (for strings) a precision. 'l' and 'h' are accepted and read a
-// 32-bit value, as on Windows where long is 32 bits. In the narrow routine
-// %s is narrow text and %S wide text (converted to the ANSI code page); in
-// the wide routine it is the other way round. %c is a character of the
-// routine's own width (%C the other width).
+// Conversions: %s %S %c %C %d %i %u %x %X %o %p %% with the flags '-', '0',
+// '+', ' ' and '#', a width and a precision (either may be '*'). Sizes as
+// on Windows: 'l' reads a 32-bit value (long is 32 bits there), "ll" and
+// "I64" a 64-bit one, 'h' a 16-bit one. In the narrow routine %s is narrow
+// text and %S wide text (converted to the ANSI code page); in the wide
+// routine it is the other way round; %hs is always narrow and %ls/%ws always
+// wide. %c is a character of the routine's own width (%C the other width).
 #pragma once
 
 #include <cstdarg>
