@@ -59,6 +59,16 @@ struct Out {
     }
 };
 
+iconv_t OpenDescriptor(Page page, bool toWide)
+{
+    const char *table = page == Page::Cp932 ? "CP932" : "CP1252";
+    return toWide ? iconv_open("UTF-16LE", table) : iconv_open(table, "UTF-16LE");
+}
+
+// Set once this thread's descriptors are closed: conversions made later by
+// destructors at exit open descriptors of their own.
+thread_local bool t_convertersGone = false;
+
 // iconv descriptors of this thread, opened on first use.
 struct Converters {
     iconv_t cd[2][2] = {{(iconv_t)-1, (iconv_t)-1}, {(iconv_t)-1, (iconv_t)-1}};
@@ -68,21 +78,44 @@ struct Converters {
         for (auto &pair : cd)
             for (iconv_t c : pair)
                 if (c != (iconv_t)-1) iconv_close(c);
+        t_convertersGone = true;
     }
 
     iconv_t Get(Page page, bool toWide)
     {
         iconv_t &c = cd[page == Page::Cp932 ? 0 : 1][toWide ? 1 : 0];
-        if (c == (iconv_t)-1) {
-            const char *table = page == Page::Cp932 ? "CP932" : "CP1252";
-            c = toWide ? iconv_open("UTF-16LE", table) : iconv_open(table, "UTF-16LE");
-        }
-        if (c != (iconv_t)-1) iconv(c, nullptr, nullptr, nullptr, nullptr);
+        if (c == (iconv_t)-1) c = OpenDescriptor(page, toWide);
         return c;
     }
 };
 
 thread_local Converters t_converters;
+
+// The descriptor of one conversion, in its initial state.
+class Descriptor {
+public:
+    Descriptor(Page page, bool toWide)
+    {
+        if (t_convertersGone) {
+            cd_ = OpenDescriptor(page, toWide);
+            owned_ = true;
+        } else {
+            cd_ = t_converters.Get(page, toWide);
+        }
+        if (cd_ != (iconv_t)-1) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    ~Descriptor()
+    {
+        if (owned_ && cd_ != (iconv_t)-1) iconv_close(cd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    iconv_t Get() const { return cd_; }
+
+private:
+    iconv_t cd_ = (iconv_t)-1;
+    bool owned_ = false;
+};
 
 // ---- multi-byte to UTF-16 --------------------------------------------------
 
@@ -181,7 +214,8 @@ bool DecodeRefused(Page page, const unsigned char *s, size_t len, size_t *i, Out
 
 bool DecodeTable(Page page, const unsigned char *s, size_t len, Out<WCHAR> &out)
 {
-    iconv_t cd = t_converters.Get(page, true);
+    Descriptor lease(page, true);
+    iconv_t cd = lease.Get();
     bool valid = true;
     size_t i = 0;
     WCHAR chunk[256];
@@ -274,7 +308,8 @@ size_t EncodeOne(iconv_t cd, WCHAR unit, char *bytes, size_t room)
 // such as U+00A5 to the 932 backslash).
 bool RoundTrips(Page page, WCHAR unit, const char *bytes, size_t size)
 {
-    iconv_t back = t_converters.Get(page, true);
+    Descriptor lease(page, true);
+    iconv_t back = lease.Get();
     if (back == (iconv_t)-1) return false;
     WCHAR again[2] = {0, 0};
     char *in = const_cast<char *>(bytes);
@@ -287,7 +322,21 @@ bool RoundTrips(Page page, WCHAR unit, const char *bytes, size_t size)
 
 bool EncodeTable(Page page, const WCHAR *s, size_t len, bool noBestFit, const DefaultChar &dflt, Out<char> &out)
 {
-    iconv_t cd = page == Page::Ascii ? (iconv_t)-1 : t_converters.Get(page, false);
+    if (page == Page::Ascii) {
+        // Seven bits: everything beyond ASCII is the default character.
+        bool held = true;
+        for (size_t i = 0; i < len && !out.Full(); ++i) {
+            if (s[i] < 0x80) {
+                out.Put(static_cast<char>(s[i]));
+            } else {
+                dflt.PutTo(out);
+                held = false;
+            }
+        }
+        return held;
+    }
+    Descriptor lease(page, false);
+    iconv_t cd = lease.Get();
     bool held = true;
     size_t i = 0;
     char chunk[512];
