@@ -208,6 +208,23 @@ TEST_F(HeapTest, AllocationFaultFailsOneAllocation)
     EXPECT_TRUE(HeapFree(heap, 0, p));
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// The room a block keeps for growing in place is not the caller's to use.
+TEST_F(HeapTest, WritePastTheBlockIsCaughtInsideItsRoom)
+{
+    volatile char *p = static_cast<char *>(HeapAlloc(heap, 0, 100));
+    ASSERT_NE(nullptr, p);
+    ASSERT_EQ(static_cast<void *>(const_cast<char *>(p)),
+              HeapReAlloc(heap, HEAP_REALLOC_IN_PLACE_ONLY, const_cast<char *>(p), 110));
+    p[109] = 1;
+    EXPECT_DEATH(p[110] = 1, "use-after-poison");
+    ASSERT_EQ(static_cast<void *>(const_cast<char *>(p)),
+              HeapReAlloc(heap, HEAP_REALLOC_IN_PLACE_ONLY, const_cast<char *>(p), 50));
+    EXPECT_DEATH(p[60] = 1, "use-after-poison");
+    EXPECT_TRUE(HeapFree(heap, 0, const_cast<char *>(p)));
+}
+#endif
+
 TEST_F(HeapTest, ProcessHeapServesAndCannotBeDestroyed)
 {
     HANDLE process = GetProcessHeap();
