@@ -74,7 +74,7 @@ void SetCoreStringLoader(CoreStringLoader loader);
 constexpr size_t kLogLineMax = 255;
 
 // Writes one line to "<module file name>.log" in the temporary directory
-// when level is at least the DebugLevel (1 to 5):
+// when level is at least the DebugLevel (1 to 5) and at most LOG_ASSERT:
 //   "yyyy/mm/dd hh:mm:ss KVPS[LEVEL]: unit(line): function: message\r\n"
 // The unit is whatever follows the last backslash (or slash) of sourceFile;
 // "unit(line): " is left out for a null or empty sourceFile and
