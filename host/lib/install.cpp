@@ -55,7 +55,16 @@ bool InstallPrinter(const InstallOptions &options, InstallResult *result)
     spec.name = options.printerName;
     spec.port = options.port;
     spec.attributes = options.attributes;
-    spec.driverName = options.driverName.empty() ? std::string("Korvane ") + model->product : options.driverName;
+    spec.driverName = options.driverName;
+    if (spec.driverName.empty()) {
+        // The spooler keeps one driver per name: a printer with a PPD of its
+        // own gets a driver of its own, so that it changes no other printer.
+        spec.driverName = std::string("Korvane ") + model->product;
+        if (!options.ppdPath.empty()) {
+            size_t slash = options.ppdPath.find_last_of("/\\");
+            spec.driverName += " (" + options.ppdPath.substr(slash == std::string::npos ? 0 : slash + 1) + ")";
+        }
+    }
     spec.dataFile = r.ppdPath;
     spec.configFile = r.uiModule;
     spec.driverPath = r.renderModule;

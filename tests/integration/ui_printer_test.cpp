@@ -75,6 +75,18 @@ TEST(UiPrinterLifeCycle, InstallPrinterPicksThePpdOfTheProduct)
     EXPECT_NE(0u, spec.attributes & PRINTER_ATTRIBUTE_RAW_ONLY);
 }
 
+TEST(UiPrinterLifeCycle, PrinterWithItsOwnPpdLeavesTheOthersDriverAlone)
+{
+    uitest::Install("Shipped", "tavrin");
+    uitest::Install("Copy", "tavrin", true, std::string(KV_TEST_DATA_DIR) + "/ui/AB1180.PPD");
+    kvp::PrinterSpec shipped, copy;
+    ASSERT_TRUE(kvp::GetPrinterSpec("Shipped", &shipped));
+    ASSERT_TRUE(kvp::GetPrinterSpec("Copy", &copy));
+    EXPECT_EQ(kvhost::PackagingDir() + "/KV1180.PPD", shipped.dataFile);
+    EXPECT_EQ(std::string(KV_TEST_DATA_DIR) + "/ui/AB1180.PPD", copy.dataFile);
+    EXPECT_EQ("Korvane Vastrelo 1180 PS (AB1180.PPD)", copy.driverName);
+}
+
 TEST(UiPrinterLifeCycle, IdentityIsKeptAcrossInitialisations)
 {
     uitest::Install("Plotter", "tavrin");

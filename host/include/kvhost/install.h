@@ -38,7 +38,9 @@ struct InstallOptions {
     std::string moduleDir;  // empty: DefaultModuleDir()
     std::string port = "LPT1:";
     DWORD attributes = PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_RAW_ONLY;
-    std::string driverName;  // empty: "Korvane " + the product name
+    // Empty: "Korvane " + the product name, followed by the PPD's file name
+    // in parentheses when ppdPath is given.
+    std::string driverName;
     // Send PRINTER_EVENT_INITIALIZE through the UI plug-in once the
     // printer is there, as the spooler does.
     bool initialize = true;
