@@ -239,7 +239,9 @@ HMODULE Load(const std::string &request, bool datafile)
         // A bare name: a module already loaded under that name, else the
         // file beside the executable.
         std::string name = WithDefaultExtension(path);
-        if (Module *m = FindByName(name)) {
+        Module *m = FindByName(name);
+        if (!m) m = FindImplicit(name);
+        if (m) {
             if (m->kind == Kind::Library) ++m->refs;
             return HandleOf(m);
         }

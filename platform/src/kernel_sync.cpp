@@ -32,16 +32,20 @@ KVP_API BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpC
     return TRUE;
 }
 
-KVP_API void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) { MutexOf(lpCriticalSection)->lock(); }
+// A NULL section is no section: entering and leaving it do nothing.
+KVP_API void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
+{
+    if (lpCriticalSection) MutexOf(lpCriticalSection)->lock();
+}
 
 KVP_API BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
 {
-    return MutexOf(lpCriticalSection)->try_lock() ? TRUE : FALSE;
+    return lpCriticalSection && MutexOf(lpCriticalSection)->try_lock() ? TRUE : FALSE;
 }
 
 KVP_API void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
 {
-    MutexOf(lpCriticalSection)->unlock();
+    if (lpCriticalSection) MutexOf(lpCriticalSection)->unlock();
 }
 
 KVP_API void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection)

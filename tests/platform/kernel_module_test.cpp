@@ -290,6 +290,20 @@ TEST_F(ModuleTest, NullModuleIsTheExecutable)
     EXPECT_EQ(self, fromAddress);
 }
 
+TEST_F(ModuleTest, ThePlatformIsFoundLikeASystemLibrary)
+{
+    HMODULE platform = GetModuleHandleW(TEXT("libkvplatform.so"));
+    ASSERT_NE(nullptr, platform);
+    EXPECT_EQ(platform, LoadLibraryW(TEXT("LIBKVPLATFORM.SO")));
+    EXPECT_EQ(reinterpret_cast<FARPROC>(&HeapAlloc), GetProcAddress(platform, "HeapAlloc"));
+    HMODULE fromAddress = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(&HeapAlloc), &fromAddress));
+    EXPECT_EQ(platform, fromAddress);
+    EXPECT_TRUE(FreeLibrary(platform));
+    EXPECT_EQ(platform, GetModuleHandleW(TEXT("libkvplatform.so"))) << "never unloaded";
+}
+
 TEST_F(ModuleTest, DataFileLoadRunsNoCode)
 {
     HMODULE h = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

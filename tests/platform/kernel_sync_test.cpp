@@ -59,6 +59,17 @@ TEST(CriticalSection, SerialisesConcurrentUpdates)
     DeleteCriticalSection(&cs);
 }
 
+TEST(CriticalSection, NullSectionIsIgnored)
+{
+    EnterCriticalSection(nullptr);
+    EXPECT_FALSE(TryEnterCriticalSection(nullptr));
+    LeaveCriticalSection(nullptr);
+    DeleteCriticalSection(nullptr);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(InitializeCriticalSectionAndSpinCount(nullptr, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+}
+
 TEST(Interlocked, IncrementAndDecrementAnswerTheNewValue)
 {
     LONG volatile v = 0;
