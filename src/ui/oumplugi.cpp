@@ -2,6 +2,7 @@
 // calls.
 #include "oumplugi.h"
 
+#include <cstring>
 #include <new>
 
 #include "actctx.h"
@@ -31,7 +32,9 @@ BOOL IsWritableBuffer(PVOID buffer, DWORD size)
     return buffer != nullptr;
 }
 
-// DEFAULT: the fresh record, then what only this printer can tell.
+// DEFAULT: the fresh record, then what only this printer can tell. The
+// record is built aside and copied out whole, so that a printer we cannot
+// look up leaves the host's buffer as it was.
 BOOL DefaultDevmode(POEMDMPARAM param)
 {
     PrivateDevmode *record = static_cast<PrivateDevmode *>(param->pOEMDMOut);
@@ -39,21 +42,23 @@ BOOL DefaultDevmode(POEMDMPARAM param)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (!SetDevmodeDefaults(record)) return FALSE;
+    PrivateDevmode fresh;
+    if (!SetDevmodeDefaults(&fresh)) return FALSE;
     WORD printerType = 0;
     if (!LookUpPrinterType(param->hPrinter, &printerType)) return FALSE;
-    if (!SetDevmodeShort(DevmodeFieldId::PrinterType, record, static_cast<SHORT>(printerType))) return FALSE;
+    if (!SetDevmodeShort(DevmodeFieldId::PrinterType, &fresh, static_cast<SHORT>(printerType))) return FALSE;
 #if KV_LINE_A
     // The record names its printer, so that settings kept per user can be
     // found again from a document.
     BYTE id[kPrinterIdBytes] = {};
     if (!GetOrCreatePrinterId(param->hPrinter, id)) return FALSE;
-    if (!SetDevmodeField(DevmodeFieldId::PrinterId, record, DevmodeFieldType::RawBytes, sizeof(id), id))
+    if (!SetDevmodeField(DevmodeFieldId::PrinterId, &fresh, DevmodeFieldType::RawBytes, sizeof(id), id))
         return FALSE;
 #endif
     PrinterDataValues values(param->hPrinter);
     if (values.SupportsCapability(CAP_OUTPUT_CONTROL_DEFAULT_ON))
-        SetDevmodeFlag(DevmodeFieldId::OutputControlByDriver, record, 1);
+        SetDevmodeFlag(DevmodeFieldId::OutputControlByDriver, &fresh, 1);
+    memcpy(record, &fresh, sizeof(fresh));
     return TRUE;
 }
 

@@ -98,13 +98,15 @@ TEST_F(UiWork, DefaultsFailWhenTheModelLibraryCannotBeAsked)
 {
     AddPrinter(std::string(KV_SOURCE_DIR) + "/packaging/KV1180.PPD");
     // No fake model: this test program has no model library beside it.
-    std::vector<BYTE> record(kPrivateDevmodeSize, 0);
+    std::vector<BYTE> record(kPrivateDevmodeSize, 0xEE);
     OEMDMPARAM param = {};
     param.cbSize = sizeof(param);
     param.hPrinter = printer_;
     param.pOEMDMOut = record.data();
     param.cbBufSize = kPrivateDevmodeSize;
     EXPECT_FALSE(HandleDevMode(OEMDM_DEFAULT, &param));
+    // The host's buffer keeps what it had.
+    for (BYTE b : record) ASSERT_EQ(0xEE, b);
 }
 
 TEST_F(UiWork, SheetsWithoutTheirInterfaceOrBlockFail)
