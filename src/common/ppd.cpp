@@ -160,7 +160,8 @@ BOOL ReadProductName(const MappedFile *file, LPSTR output, DWORD *capacity)
     if (value == nullptr || value >= end || *value != '(') return FALSE;
     const CHAR *name = value + 1;
     const CHAR *p = name;
-    while (p < end && *p != ')' && *p != '\n' && *p != '\r') ++p;
+    // A NUL is no text: the name would reach the model lookup cut short.
+    while (p < end && *p != ')' && *p != '\n' && *p != '\r' && *p != '\0') ++p;
     if (p >= end || *p != ')') return FALSE;
     DWORD count = static_cast<DWORD>(p - name);
     BOOL ok = FALSE;

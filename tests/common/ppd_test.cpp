@@ -229,6 +229,8 @@ TEST(ReadProductName, ProductLineVariants)
         {"\n*Product: \"x(A)\"\n", FALSE, nullptr},
         {"\n*Product: \"(A\nB)\"\n", FALSE, nullptr},
         {"\n*Product: \"(A\r\nB)\"\n", FALSE, nullptr},
+        // A name with a NUL in it would be read cut short.
+        {std::string("\n*Product: \"(Vastrelo 1\0 PS)\"\n", 30), FALSE, nullptr},
         // Files that end inside the line.
         {"\n*Product: \"(Vastrelo", FALSE, nullptr},
         {"\n*Product: \"(", FALSE, nullptr},
