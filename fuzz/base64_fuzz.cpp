@@ -7,12 +7,12 @@
 #include <cstring>
 #include <vector>
 
-#include "coremain.h"
+#include "fuzzsupport.h"
 #include "text.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    ModuleAttach(nullptr);
+    KvFuzzAttachModule();
     return 0;
 }
 

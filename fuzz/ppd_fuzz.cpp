@@ -11,7 +11,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "coremain.h"
+#include "fuzzsupport.h"
 #include "kvp/spoolctl.h"
 #include "ppd.h"
 
@@ -33,7 +33,7 @@ void CheckName(BOOL ok, const char *name, DWORD capacity)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    ModuleAttach(nullptr);
+    KvFuzzAttachModule();
     g_path = std::string(P_tmpdir) + "/kv_ppd_fuzz_" + std::to_string(getpid()) + ".ppd";
     atexit(RemoveFile);
     kvp::PrinterSpec spec;
