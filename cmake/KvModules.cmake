@@ -47,7 +47,7 @@ endfunction()
 # One module: NAME (file base name), SUFFIX (.dll or .fpl), DEF (Windows
 # exports), RC (resource script), SET, and the code in OBJECTS/LIBS/SOURCES.
 function(kv_module)
-  cmake_parse_arguments(M "" "NAME;SUFFIX;DEF;RC;SET" "OBJECTS;LIBS;SOURCES;DEFINES" ${ARGN})
+  cmake_parse_arguments(M "" "NAME;SUFFIX;DEF;RC;SET;EXPORT_NAME" "OBJECTS;LIBS;SOURCES;DEFINES" ${ARGN})
   add_library(${M_NAME} SHARED ${M_SOURCES})
   # Linking an object library directly puts all of its objects (the entry
   # points among them) into the module.
@@ -65,8 +65,20 @@ function(kv_module)
   else()
     message(WARNING "${M_NAME}: no resource script ${M_RC}")
   endif()
-  if(KV_WINDOWS)
+  if(KV_WINDOWS AND M_EXPORT_NAME)
+    # The export directory names the module EXPORT_NAME exactly (ld would
+    # append ".dll" to a .def LIBRARY name), so the export table is made by
+    # dlltool and linked in as an object.
+    find_program(KV_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
+    set(exp ${CMAKE_CURRENT_BINARY_DIR}/res/${M_NAME}/${M_NAME}.exp.o)
+    add_custom_command(OUTPUT ${exp}
+      COMMAND ${KV_DLLTOOL} --dllname ${M_EXPORT_NAME} -d ${M_DEF} -e ${exp}
+      DEPENDS ${M_DEF} COMMENT "dlltool ${M_NAME}" VERBATIM)
+    target_sources(${M_NAME} PRIVATE ${exp})
+  elseif(KV_WINDOWS)
     target_sources(${M_NAME} PRIVATE ${M_DEF})
+  endif()
+  if(KV_WINDOWS)
     set_target_properties(${M_NAME} PROPERTIES IMPORT_PREFIX "" IMPORT_SUFFIX ".lib.a")
     target_link_libraries(${M_NAME} PRIVATE kernel32 user32 gdi32 advapi32 winspool comctl32 shell32 ole32 uuid rpcrt4 version)
   else()
@@ -94,6 +106,7 @@ function(kv_model_set SET PREFIX LINE)
     SOURCES ${KV_MODELLIB_SOURCES}
     LIBS kv_common_lib_${LINE}
     DEFINES KV_MODEL_SET_${SET_UPPER}=1 KV_LINE_${LINE}=1 KV_BUILD_MODELLIB=1
+    EXPORT_NAME quilfen
     RC ${CMAKE_SOURCE_DIR}/products/${SET}/${PREFIX}j.rc
     DEF ${CMAKE_SOURCE_DIR}/src/modellib/modellib.def)
 endfunction()
