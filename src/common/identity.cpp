@@ -188,10 +188,10 @@ BOOL ReadPrinterIdText(HANDLE printer, LPWSTR buffer, DWORD size)
 BOOL BuildUserStoreRoot(LPWSTR buffer, DWORD capacity)
 {
     WCHAR key[kKeyPathChars];
+    key[0] = 0;
     HMODULE module = GetModuleHandleOfCore();
     int loaded = module != nullptr ? LoadStringW(module, CORE_STRING_REGISTRY_KEY, key, kKeyPathChars) : 0;
     DWORD length = 0;
-    key[0] = 0;
     if (loaded <= 0 || static_cast<DWORD>(loaded) + 1 >= kKeyPathChars) {
         // A module without string 1 (a test executable) uses the text every
         // module of the driver carries there.
