@@ -453,6 +453,9 @@ KVP_API BOOL WINAPI FlushFileBuffers(HANDLE hFile)
 
 KVP_API BOOL WINAPI CloseHandle(HANDLE hObject)
 {
+    // INVALID_HANDLE_VALUE is also the current process's pseudo handle,
+    // whose closing Windows accepts and ignores.
+    if (hObject == INVALID_HANDLE_VALUE) return TRUE;
     std::lock_guard<std::mutex> guard(T().lock);
     auto it = T().objects.find(static_cast<Object *>(hObject));
     if (it == T().objects.end()) {
@@ -554,6 +557,13 @@ KVP_API HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES lpF
                                          DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCWSTR lpName)
 {
     const DWORD protect = flProtect & 0xFF;
+    // PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE and PAGE_EXECUTE_WRITECOPY
+    // are protections Windows knows; they need execute access, which no
+    // handle of ours carries.
+    if (protect == 0x20 || protect == 0x40 || protect == 0x80) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     if (protect != PAGE_READONLY && protect != PAGE_READWRITE && protect != PAGE_WRITECOPY) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -302,7 +302,9 @@ HMODULE Load(const std::string &request, bool datafile)
     L().modules.push_back(m);
     if (PDLLMAIN entry = EntryOf(m)) {
         if (!entry(HandleOf(m), DLL_PROCESS_ATTACH, nullptr)) {
-            // A refused attach unloads the module without a detach call.
+            // As on Windows, a refused attach is answered with the detach
+            // call before the module goes: its DllMain may have set up half.
+            entry(HandleOf(m), DLL_PROCESS_DETACH, nullptr);
             Forget(m);
             dlclose(dl);
             SetLastError(ERROR_DLL_INIT_FAILED);

@@ -216,7 +216,9 @@ TEST_F(FileTest, BadArgumentsAndMissingDirectories)
         DWORD access, disposition;
         DWORD error;
     } cases[] = {
+#ifndef _WIN32  // undocumented which check comes first (Windows reports the missing file)
         {"TRUNCATE_EXISTING without write access", p, GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
+#endif
         {"unknown disposition", p, GENERIC_READ, 6, ERROR_INVALID_PARAMETER},
         {"missing directory, open", dir + TEXT("/none/x.bin"), GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
         {"missing directory, create", dir + TEXT("/none/x.bin"), GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
@@ -325,7 +327,13 @@ TEST_F(FileTest, HandlesDoOnlyWhatTheyWereOpenedFor)
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(SetEndOfFile(reader));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+#ifdef KV_WINE_DIFFERS
+    if (!KV_WINE_DIFFERS(true, "SetEndOfFile on a read-only handle fails with ERROR_INVALID_PARAMETER; Windows "
+                               "checks the access first (ERROR_ACCESS_DENIED)"))
+#endif
+    {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    }
     CloseHandle(reader);
     CloseHandle(writer);
 }
@@ -349,8 +357,14 @@ TEST_F(FileTest, UnknownHandlesAreRefused)
     HANDLE cases[] = {nullptr, INVALID_HANDLE_VALUE, closed, &local};
     for (HANDLE h : cases) {
         SetLastError(0xdeadbeef);
-        EXPECT_FALSE(CloseHandle(h)) << h;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError()) << h;
+        if (h == INVALID_HANDLE_VALUE) {
+            // Also the current process's pseudo handle: closing it is
+            // accepted and changes nothing.
+            EXPECT_TRUE(CloseHandle(h));
+        } else {
+            EXPECT_FALSE(CloseHandle(h)) << h;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError()) << h;
+        }
         char buf[1];
         DWORD got = 0;
         SetLastError(0xdeadbeef);
@@ -476,9 +490,12 @@ TEST_F(FileTest, MappingRefusesWhatTheHandleOrProtectionDoesNotAllow)
         {"read-write on a read handle", reader, PAGE_READWRITE, 0, ERROR_ACCESS_DENIED},
         {"read-only on a write handle", writer, PAGE_READONLY, 0, ERROR_ACCESS_DENIED},
         {"read-only larger than the file", reader, PAGE_READONLY, 4096, ERROR_NOT_ENOUGH_MEMORY},
-        {"unknown protection", reader, 0x40, 0, ERROR_INVALID_PARAMETER},
+        {"execute protection on a read handle", reader, 0x40, 0, ERROR_ACCESS_DENIED},  // PAGE_EXECUTE_READWRITE
+        {"unknown protection", reader, 0x03, 0, ERROR_INVALID_PARAMETER},
         {"memory-backed without a size", INVALID_HANDLE_VALUE, PAGE_READWRITE, 0, ERROR_INVALID_PARAMETER},
+#ifndef _WIN32  // undocumented: Windows takes a NULL file as memory-backed
         {"not a file", nullptr, PAGE_READONLY, 0, ERROR_INVALID_HANDLE},
+#endif
     };
     for (const auto &c : cases) {
         SetLastError(0xdeadbeef);
@@ -497,7 +514,9 @@ TEST_F(FileTest, MappingRefusesWhatTheHandleOrProtectionDoesNotAllow)
         {"write view of a read-only mapping", FILE_MAP_WRITE, 0, 0, ERROR_ACCESS_DENIED},
         {"offset off the granularity", FILE_MAP_READ, 4096, 0, ERROR_MAPPED_ALIGNMENT},
         {"longer than the mapping", FILE_MAP_READ, 0, 9, ERROR_ACCESS_DENIED},
+#ifndef _WIN32  // the error for an offset past the end is undocumented (Wine: ERROR_INVALID_PARAMETER)
         {"past the end", FILE_MAP_READ, 65536, 0, ERROR_ACCESS_DENIED},
+#endif
     };
     for (const auto &v : views) {
         SetLastError(0xdeadbeef);

@@ -103,7 +103,13 @@ TEST_F(ModuleTest, LoadOfAFileThatIsNoModuleFails)
         WString file = TempFile(c.stem, c.content);
         SetLastError(0xdeadbeef);
         EXPECT_EQ(nullptr, LoadLibraryW(file.c_str())) << c.stem;
-        EXPECT_EQ(c.error, GetLastError()) << c.stem;
+#ifdef KV_WINE_DIFFERS
+        if (!KV_WINE_DIFFERS(c.error == ERROR_FILE_INVALID, "an empty file fails with ERROR_BAD_EXE_FORMAT; Windows "
+                                                             "cannot map it (ERROR_FILE_INVALID)"))
+#endif
+        {
+            EXPECT_EQ(c.error, GetLastError()) << c.stem;
+        }
     }
 }
 
@@ -147,19 +153,20 @@ TEST_F(ModuleTest, DllMainAndTheModuleItselfSeeTheReturnedHandle)
     EXPECT_TRUE(FreeLibrary(h));
 }
 
-TEST_F(ModuleTest, RefusedAttachUnloadsWithoutDetach)
+// The system answers a refused attach with the detach call, then unloads.
+TEST_F(ModuleTest, RefusedAttachIsDetachedAndUnloaded)
 {
     SetEnvironmentVariableW(TEXT("KV_TEST_DLLMAIN_REFUSE"), TEXT("1"));
     SetLastError(0xdeadbeef);
     EXPECT_EQ(nullptr, LoadLibraryW(path.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_DLL_INIT_FAILED), GetLastError());
-    EXPECT_EQ("A", Calls());
+    EXPECT_EQ("AD", Calls());
     EXPECT_EQ(nullptr, GetModuleHandleW(TEXT("kv_test_dllmain.dll")));
 
     SetEnvironmentVariableW(TEXT("KV_TEST_DLLMAIN_REFUSE"), nullptr);
     HMODULE h = LoadLibraryW(path.c_str());
     ASSERT_NE(nullptr, h);
-    EXPECT_EQ("AA", Calls());
+    EXPECT_EQ("ADA", Calls());
     EXPECT_TRUE(FreeLibrary(h));
 }
 
@@ -245,6 +252,10 @@ TEST_F(ModuleTest, FileNameIsTheFullPath)
 
 TEST_F(ModuleTest, FileNameIsCutToTheBufferAndTerminated)
 {
+#ifdef KV_KNOWN_WINE_DIFFERENCE
+    KV_KNOWN_WINE_DIFFERENCE("GetModuleFileNameW cuts a long name without the NUL, as Windows XP did (later Windows "
+                             "terminate it), and clears the last error on success");
+#endif
     HMODULE h = LoadLibraryW(path.c_str());
     ASSERT_NE(nullptr, h);
     const DWORD len = static_cast<DWORD>(path.size());
@@ -292,6 +303,9 @@ TEST_F(ModuleTest, NullModuleIsTheExecutable)
 
 TEST_F(ModuleTest, ThePlatformIsFoundLikeASystemLibrary)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("the emulated platform's own library");
+#endif
     HMODULE platform = GetModuleHandleW(TEXT("libkvplatform.so"));
     ASSERT_NE(nullptr, platform);
     EXPECT_EQ(platform, LoadLibraryW(TEXT("LIBKVPLATFORM.SO")));
@@ -309,7 +323,9 @@ TEST_F(ModuleTest, DataFileLoadRunsNoCode)
     HMODULE h = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, h);
     EXPECT_EQ("", Calls());
+#ifndef _WIN32  // the file behind a data file load is the emulation's record
     EXPECT_STREQ(KV_TEST_DLLMAIN, kvp::ModuleNativePath(h));
+#endif
     EXPECT_EQ(nullptr, GetProcAddress(h, "DllMain"));
     EXPECT_EQ(nullptr, GetModuleHandleW(TEXT("kv_test_dllmain.dll")));
     EXPECT_TRUE(FreeLibrary(h));
@@ -341,9 +357,11 @@ TEST_F(ModuleTest, UnknownHandlesAreRefused)
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
     EXPECT_EQ(nullptr, GetProcAddress(bogus, "DllMain"));
     EXPECT_STREQ("", kvp::ModuleNativePath(bogus));
+#ifndef _WIN32  // unknown load flags are undocumented (Wine ignores them and loads)
     SetLastError(0xdeadbeef);
     EXPECT_EQ(nullptr, LoadLibraryExW(path.c_str(), nullptr, 0x80000000u));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+#endif
 }
 
 }  // namespace
