@@ -80,6 +80,9 @@ TEST(LocalTime, RealClockGivesAPlausibleDate)
 
 TEST(TickCount, AdvancesAcrossSleep)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("the Windows tick count moves in 10-16 ms steps, so 30 ms of sleep may show as 16");
+#endif
     DWORD before = GetTickCount();
     Sleep(30);
     EXPECT_GE(GetTickCount() - before, 25u);

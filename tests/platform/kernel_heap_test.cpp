@@ -57,6 +57,9 @@ TEST_F(HeapTest, AllocOfZeroBytesGivesAFreeableBlock)
 
 TEST_F(HeapTest, ReAllocInPlaceOnlyFailsAndLeavesTheBlockAsItWas)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("whether a block can grow in place depends on the layout of the Windows heap");
+#endif
     void *p = HeapAlloc(heap, 0, 16);
     ASSERT_NE(nullptr, p);
     Fill(p, 16, 0x40);
@@ -134,6 +137,9 @@ TEST_F(HeapTest, MaximumSizeCountsManySmallBlocks)
 
 TEST_F(HeapTest, ReAllocBeyondTheMaximumFailsAndKeepsTheBlock)
 {
+#ifdef KV_KNOWN_WINE_DIFFERENCE
+    KV_KNOWN_WINE_DIFFERENCE("HeapReAlloc grows a block of a fixed-size heap past its maximum");
+#endif
     HANDLE fixed = HeapCreate(0, 0, 8 * 1024);
     ASSERT_NE(nullptr, fixed);
     void *p = HeapAlloc(fixed, 0, 64);
@@ -184,6 +190,9 @@ TEST_F(HeapTest, FreeOfAForeignPointerFails)
 
 TEST_F(HeapTest, DestroyedHeapIsAnUnknownHandle)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("a destroyed heap: Windows documents no answer and faults");
+#endif
     HANDLE other = HeapCreate(0, 0, 0);
     ASSERT_TRUE(HeapDestroy(other));
     SetLastError(0xdeadbeef);

@@ -61,6 +61,9 @@ TEST(CriticalSection, SerialisesConcurrentUpdates)
 
 TEST(CriticalSection, NullSectionIsIgnored)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("a NULL critical section: Windows documents no answer and faults");
+#endif
     EnterCriticalSection(nullptr);
     EXPECT_FALSE(TryEnterCriticalSection(nullptr));
     LeaveCriticalSection(nullptr);

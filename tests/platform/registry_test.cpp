@@ -156,8 +156,12 @@ TEST_F(RegistryTest, NullPointersAreInvalidParameters)
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExW(main_, u"V", &reserved, &type, buf, &size));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExW(main_, u"x", 0, KEY_READ, nullptr));
     size = 8;
+#ifndef _WIN32  // undocumented: Windows looks for the subkey before it looks at the pointers
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumKeyExW(main_, 0, nullptr, &size, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumKeyExW(main_, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
+#else
+    (void)name;
+#endif
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegEnumValueW(main_, 0, nullptr, &size, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyW(main_, nullptr));
     // Data missing where a size says there is some.
@@ -392,9 +396,15 @@ TEST_F(RegistryTest, AccessRightsOfTheHandleAreEnforced)
         EXPECT_EQ(c.set ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED, RegDeleteValueW(key, u"Missing")) << c.what;
         EXPECT_EQ(expect(c.enumerate), RegEnumKeyExW(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr))
             << c.what;
-        EXPECT_EQ(expect(c.create),
-                  RegCreateKeyExW(key, u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr))
-            << c.what;
+#ifdef KV_WINE_DIFFERS
+        if (!KV_WINE_DIFFERS(!c.create, "RegCreateKeyExW creates a subkey under a handle without "
+                                        "KEY_CREATE_SUB_KEY, which Windows requires"))
+#endif
+        {
+            EXPECT_EQ(expect(c.create),
+                      RegCreateKeyExW(key, u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr))
+                << c.what;
+        }
         RegCloseKey(sub);
         RegDeleteKeyW(main_, u"New");
         // Opening what is already there needs no right on the parent.

@@ -2,10 +2,12 @@
 // version information) against the test module's own resource script
 // (resmodule/resmodule.rc), and the .res image and ELF section readers under
 // damaged input.
+#ifndef _WIN32  // the ELF readers and scratch files are native only
 #include <elf.h>
+#include <unistd.h>
+#endif
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -30,6 +32,7 @@ std::string Narrow(const wstr &s)
     return out;
 }
 
+#ifndef _WIN32
 std::vector<BYTE> ReadFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -67,6 +70,7 @@ private:
     std::string m_dir;
     std::vector<std::string> m_files;
 };
+#endif  // !_WIN32
 
 class ResourceModule : public ::testing::Test {
 protected:
@@ -146,7 +150,9 @@ TEST(Resource, UnknownModuleHandleIsRefused)
     int notAModule = 0;
     SetLastError(0xdeadbeef);
     EXPECT_EQ(nullptr, FindResourceW(reinterpret_cast<HMODULE>(&notAModule), MAKEINTRESOURCEW(1), RT_STRING));
+#ifndef _WIN32  // undocumented: Windows looks for a resource directory there (ERROR_RESOURCE_DATA_NOT_FOUND)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+#endif
     WCHAR buffer[8];
     EXPECT_EQ(0, LoadStringW(reinterpret_cast<HMODULE>(&notAModule), 1, buffer, 8));
 }
@@ -185,6 +191,9 @@ TEST_F(ResourceModule, LanguageChoice)
         {"missing language without neutral", 932, true, 0x0407, 301, "error 1815"},
     };
     for (const Case &c : cases) {
+#ifdef _WIN32  // the ANSI code page of Windows is fixed at logon
+        if (c.codePage != GetACP()) continue;
+#endif
         kvp::SystemSetAnsiCodePage(c.codePage);
         SetLastError(0xdeadbeef);
         HRSRC found = c.ex ? FindResourceExW(m_module, RT_RCDATA, MAKEINTRESOURCEW(c.name), c.language)
@@ -212,6 +221,9 @@ TEST_F(ResourceModule, LoadResourcePointsIntoOneStableImage)
 
 TEST_F(ResourceModule, ForeignResourceHandlesAreRefused)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("a resource handle no lookup gave out: Windows reads whatever it points to");
+#endif
     kvp::ResEntry stray{};
     HRSRC bogus = reinterpret_cast<HRSRC>(&stray);
     SetLastError(0xdeadbeef);
@@ -261,6 +273,9 @@ TEST_F(ResourceModule, LoadStringOfMissingStrings)
         WCHAR buffer[8] = {u'x', u'x', 0};
         SetLastError(0xdeadbeef);
         EXPECT_EQ(0, LoadStringW(m_module, c.id, buffer, 8)) << c.what;
+#ifdef _WIN32  // the error code after an empty slot of a present block is undocumented
+        if (c.id == 2) continue;
+#endif
         EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError()) << c.what;
     }
 }
@@ -278,6 +293,11 @@ TEST_F(ResourceModule, LoadStringTruncatesWithNul)
         {1, 0, u""},
     };
     for (const Case &c : cases) {
+#ifdef KV_WINE_DIFFERS
+        if (KV_WINE_DIFFERS(c.capacity == 1, "LoadStringW leaves a one-character buffer untouched; Windows truncates "
+                                             "every string to the NUL"))
+            continue;
+#endif
         WCHAR buffer[16];
         for (WCHAR &ch : buffer) ch = u'#';
         EXPECT_EQ(c.result, LoadStringW(m_module, 15, buffer, c.capacity)) << "capacity " << c.capacity;
@@ -302,8 +322,10 @@ TEST_F(ResourceModule, LoadStringRejectsBadBuffers)
 {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(0, LoadStringW(m_module, 1, nullptr, 10));
+#ifndef _WIN32  // a negative capacity is undocumented (Wine answers -2)
     WCHAR buffer[4];
     EXPECT_EQ(0, LoadStringW(m_module, 1, buffer, -1));
+#endif
 }
 
 // ---- File version information -----------------------------------------------
@@ -396,6 +418,7 @@ TEST_F(VersionInfo, ShortBufferIsCutAndStaysInside)
     EXPECT_EQ("(none)", Text(block.data(), "\\StringFileInfo\\041104B0\\FileVersion"));
 }
 
+#ifndef _WIN32  // ELF files and the readers of the native modules
 std::string SelfPath()
 {
     char buf[4096];
@@ -636,5 +659,6 @@ TEST(ResImage, MalformedRecordsRejectTheImage)
     }
     EXPECT_FALSE(kvp::ParseResImage(nullptr, 64, &entries));
 }
+#endif  // !_WIN32
 
 }  // namespace

@@ -19,7 +19,12 @@ WString TextOf(const UUID &id)
     EXPECT_EQ(RPC_S_OK, UuidToStringW(&id, &text));
     WString out = text ? reinterpret_cast<const WCHAR *>(text) : TEXT("<none>");
     EXPECT_EQ(RPC_S_OK, RpcStringFreeW(&text));
-    EXPECT_EQ(nullptr, text);
+#ifdef KV_WINE_DIFFERS
+    if (!KV_WINE_DIFFERS(true, "RpcStringFreeW frees the text but leaves the caller's pointer; Windows sets it to NULL"))
+#endif
+    {
+        EXPECT_EQ(nullptr, text);
+    }
     return out;
 }
 
@@ -106,6 +111,9 @@ TEST(Uuid, ToStringReportsOutOfMemory)
 
 TEST(Uuid, NullOutputsAreRefused)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("null output pointers: Windows documents no answer, and Wine faults");
+#endif
     EXPECT_EQ(RPC_S_INVALID_ARG, UuidCreate(nullptr));
     EXPECT_EQ(RPC_S_INVALID_ARG, UuidToStringW(nullptr, nullptr));
     EXPECT_EQ(RPC_S_INVALID_ARG, UuidFromStringW(Rpc(TEXT("x")), nullptr));
