@@ -129,8 +129,7 @@ int Add(const Args &args, Io io)
     }
     if (!haveModel) return UsageError(io, "printer add needs --model MODEL", kUsage);
     if (kvhost::FindModel(options.model) == nullptr) {
-        io.err << "kvps: unknown model \"" << options.model << "\"; known: " << kModels << "\n";
-        return kExitUsage;
+        return UsageError(io, "unknown model \"" + options.model + "\"; known: " + kModels, kUsage);
     }
     kvhost::InstallResult result;
     if (!kvhost::InstallPrinter(options, &result)) {
