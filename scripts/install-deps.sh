@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
   python3 cups-ppdc cups-client
+  googletest wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -508,9 +508,13 @@ TEST_F(VersionInfo, FilesWithoutVersionResource)
         EXPECT_EQ(c.error, GetLastError()) << c.what;
     }
 }
+#endif  // !_WIN32
 
 TEST(VerQueryValue, RejectsNullArguments)
 {
+#ifdef KV_NATIVE_ONLY
+    KV_NATIVE_ONLY("null arguments and an empty block: Windows documents no answer, and Wine faults");
+#endif
     BYTE block[8] = {};
     LPVOID value = nullptr;
     UINT length = 7;
@@ -523,6 +527,7 @@ TEST(VerQueryValue, RejectsNullArguments)
 }
 
 // ---- The readers under damaged input ----------------------------------------
+#ifndef _WIN32
 
 TEST(ElfSection, ReadsTheModulesResourceImage)
 {

@@ -129,23 +129,23 @@ void SystemReset()
     DeleteTestKeys(HKEY_LOCAL_MACHINE, u"SOFTWARE");
 }
 
-bool SystemOpenState(const char *) { SKIP_CASE("state directories of the emulated system"); }
+bool SystemOpenState(const char *) { SKIP_CASE("native only: state directories of the emulated system"); }
 const char *SystemStateDir() { return ""; }
 
 void SystemSetLocalTime(const SYSTEMTIME *time)
 {
-    if (time) SKIP_CASE("the fixed clock of the emulated system");
+    if (time) SKIP_CASE("native only: the fixed clock of the emulated system");
 }
 bool SystemFixedLocalTime(SYSTEMTIME *) { return false; }
 
 void SystemSetAnsiCodePage(UINT codePage)
 {
-    if (codePage != GetACP()) SKIP_CASE("another ANSI code page (Windows fixes it at logon)");
+    if (codePage != GetACP()) SKIP_CASE("native only: another ANSI code page (Windows fixes it at logon)");
 }
 UINT SystemAnsiCodePage() { return GetACP(); }
 
-void SystemSetUserName(const char *) { SKIP_CASE("another user name (Windows has the logged-on user)"); }
-void SystemSetMachineName(const char *) { SKIP_CASE("another computer name"); }
+void SystemSetUserName(const char *) { SKIP_CASE("native only: another user name (Windows has the logged-on user)"); }
+void SystemSetMachineName(const char *) { SKIP_CASE("native only: another computer name"); }
 
 const char *SystemUserName()
 {
@@ -161,7 +161,7 @@ const char *SystemMachineName()
     return GetComputerNameW(name, &size) ? Keep(Utf8(name, -1).c_str()) : "";
 }
 
-void SystemSetTempDir(const char *) { SKIP_CASE("a native temporary directory"); }
+void SystemSetTempDir(const char *) { SKIP_CASE("native only: a native temporary directory"); }
 
 const char *SystemTempDir()
 {
@@ -172,7 +172,7 @@ const char *SystemTempDir()
     return Keep(text);
 }
 
-void SystemFailNext(Fault, int) { SKIP_CASE("fault hooks of the emulated system"); }
+void SystemFailNext(Fault, int) { SKIP_CASE("native only: fault hooks of the emulated system"); }
 bool SystemTakeFault(Fault) { return false; }
 void SystemAddResetHook(ResetHook) {}
 
