@@ -92,7 +92,8 @@ int DemoCommand(const Args &args, const std::string &stateDir, Io io)
     // No shipped model turns the driver's output control on by default,
     // so every demo job asks for it, as a user does on the options tab.
     const std::vector<DemoPrinter> printers = {
-        {"Demo Oskel", "oskel", "two pages per sheet in portrait: every new sheet is turned by 180 degrees",
+        {"Demo Oskel", "oskel", "two pages per sheet in portrait: every new sheet is turned by 180 degrees; a normal job that "
+         "leaves all finishing to the printer carries no job header",
          {},
          {{"PageSize", "A1"}, {"%PagePerSheet", "2"}},
          {{"OutputControlByDriver", "1"}}},
@@ -142,6 +143,11 @@ int DemoCommand(const Args &args, const std::string &stateDir, Io io)
         io.out << "Job " << outcome.jobId << ": " << outcome.spooled.size() << " bytes, written to " << outcome.where
                << "\n";
         io.out << "Job header:\n" << HeaderLines(outcome.spooled);
+        size_t turned = 0;
+        for (size_t at = outcome.spooled.find("%-OEMPluginInsertBegin"); at != std::string::npos;
+             at = outcome.spooled.find("%-OEMPluginInsertBegin", at + 1))
+            ++turned;
+        if (turned != 0) io.out << "Sheets turned by 180 degrees: " << turned << "\n";
         const std::string exit = "\x1B%-12345X";
         bool closed = outcome.spooled.size() >= exit.size() &&
                       outcome.spooled.compare(outcome.spooled.size() - exit.size(), exit.size(), exit) == 0;
