@@ -73,6 +73,11 @@ bool ApplyField(BYTE *record, DWORD size, const PrivateField &field, const std::
         *why = std::string(field.name) + " is not in this printer's record (line B)";
         return false;
     }
+    const unsigned bytes = field.kind == PrivateField::Text ? 2 * field.size : field.kind == PrivateField::Flag ? 4 : 2;
+    if (kHeaderSize + field.offset + bytes > size) {
+        *why = std::string(field.name) + " lies beyond this printer's record";
+        return false;
+    }
     BYTE *data = record + kHeaderSize;
     if (field.kind == PrivateField::Text) {
         std::u16string text = kvhost::ToUtf16(value);
@@ -87,21 +92,24 @@ bool ApplyField(BYTE *record, DWORD size, const PrivateField &field, const std::
         }
         return true;
     }
-    char *end = nullptr;
-    long v = std::strtol(value.c_str(), &end, 0);
     if (field.kind == PrivateField::Flag) {
-        if (value == "on" || value == "true" || value == "True") v = 1, end = nullptr;
-        if (value == "off" || value == "false" || value == "False") v = 0, end = nullptr;
-        if (end != nullptr && (value.empty() || *end != '\0' || (v != 0 && v != 1))) {
+        bool on;
+        if (value == "1" || value == "on" || value == "true" || value == "True") {
+            on = true;
+        } else if (value == "0" || value == "off" || value == "false" || value == "False") {
+            on = false;
+        } else {
             *why = std::string(field.name) + " is 0 or 1, not " + value;
             return false;
         }
         DWORD flags = 0;
         for (int i = 0; i < 4; ++i) flags |= static_cast<DWORD>(data[field.offset + i]) << (8 * i);
-        flags = v != 0 ? (flags | field.mask) : (flags & ~field.mask);
+        flags = on ? (flags | field.mask) : (flags & ~field.mask);
         for (int i = 0; i < 4; ++i) data[field.offset + i] = static_cast<BYTE>(flags >> (8 * i));
         return true;
     }
+    char *end = nullptr;
+    long v = std::strtol(value.c_str(), &end, 0);
     if (value.empty() || *end != '\0' || v < -32768 || v > 32767) {
         *why = std::string(field.name) + " is a 16-bit number, not " + value;
         return false;
