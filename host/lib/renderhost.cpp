@@ -349,7 +349,14 @@ BOOL RenderHost::StartDoc(const std::string &documentName)
     docStarted_ = true;
     PFN hook = PluginHook(INDEX_DrvStartDoc);
     auto start = hook != nullptr ? FromPfn<PFN_DrvStartDoc>(hook) : &RenderHost::HostDrvStartDoc;
-    return start(&device_->surface, reinterpret_cast<LPWSTR>(&name[0]), jobId_);
+    BOOL ok = start(&device_->surface, reinterpret_cast<LPWSTR>(&name[0]), jobId_);
+    if (!ok) {
+        // A document that never started is not ended through the DDI; its
+        // spooler job is closed as it is.
+        EndDocPrinter(printer_);
+        docStarted_ = false;
+    }
+    return ok;
 }
 
 HRESULT RenderHost::Command(DWORD index)
@@ -564,7 +571,6 @@ bool RunRenderJob(const RenderJob &job, RenderResult *result)
     if (FAILED(r.enablePdev)) return finish(false, "EnablePDEV refused the job");
     r.startDoc = host.StartDoc(job.documentName);
     if (!r.startDoc) {
-        r.endDoc = host.EndDoc(ED_ABORTDOC);
         host.DisablePDEV();
         host.DisableDriver();
         return finish(false, "the document start failed");

@@ -147,8 +147,9 @@ public:
     // (which must outlive the device), the host's GDIINFO and DEVINFO, the
     // host's DDI functions, then the WritePrinter probe.
     HRESULT EnablePDEV(DevmodeImage *devmode);
-    // StartDocPrinterW, then DrvStartDoc through the plug-in's hook. The
-    // spooler job stays even when the plug-in refuses the document.
+    // StartDocPrinterW, then DrvStartDoc through the plug-in's hook. When
+    // the document does not start, its spooler job is closed as it is (and
+    // stays in the spooler's list).
     BOOL StartDoc(const std::string &documentName);
     HRESULT Command(DWORD index);
     // Bytes of the host's output stream: through the plug-in's WritePrinter
