@@ -36,6 +36,17 @@ namespace {
 
 const JobInfoField *const kFields = JobInfoFieldTable;
 
+// The largest field (the document name).
+constexpr DWORD kJobInfoLongestField = 261;
+
+constexpr bool FieldsFit()
+{
+    for (const JobInfoField &row : JobInfoFieldTable)
+        if (row.capacity > kJobInfoLongestField) return false;
+    return true;
+}
+static_assert(FieldsFit(), "a field is longer than the conversion buffer");
+
 // Each field's storage (capacity + 1 bytes) follows the previous one, and
 // together they fill JobInfo::data exactly.
 constexpr bool StorageIsPacked()
@@ -172,11 +183,10 @@ BOOL SetJobInfoWideString(JobInfo *info, JobInfoFieldId id, LPCWSTR text)
     }
     const JobInfoField *row = Row(id);
     if (row == nullptr) return TRUE;
-    // One byte more than the field takes, so that a text that does not fit
-    // shows as one that fills the whole buffer and is refused below.
-    CHAR ansi[262 + 1];
-    DWORD capacity = row->capacity < sizeof(ansi) - 1 ? row->capacity : static_cast<DWORD>(sizeof(ansi) - 1);
-    int written = WideToCodePage(ansi, text, static_cast<int>(capacity), CP_ACP);
+    // The conversion itself is limited to the field's capacity: a text
+    // whose bytes and NUL do not fit fails there and is not stored.
+    CHAR ansi[kJobInfoLongestField];
+    int written = WideToCodePage(ansi, text, static_cast<int>(row->capacity), CP_ACP);
     if (written <= 0) return FALSE;
     return SetJobInfoString(info, id, ansi);
 }
