@@ -19,13 +19,17 @@ namespace {
 const char kUsage[] =
     "usage: kvps print NAME FILE [-o OUT] [--copies N] [--document TITLE]\n"
     "                  [--orientation portrait|landscape] [--option FEATURE=OPTION]... [--set FIELD=VALUE]...\n"
+    "                  [--user ID --pin PIN]\n"
     "\n"
     "Renders the PostScript FILE through printer NAME's render plug-in and writes the bytes the\n"
     "spooler received for the job to OUT (default: the job's spool file, whose path is printed).\n"
     "--option sets a document option of the PPD or of the host: PageSize, InputSlot, MediaType,\n"
     "%PagePerSheet (1, 2, 4, 6, 9, 16, Booklet), %OutputFormat, %CtrlDAfter (True, False).\n"
     "--set sets a setting of the driver's private record by its field name, for example\n"
-    "FoldMode=3, OutputDirection=2, SecurePrint=1, DocumentName=Plan. The fields:\n";
+    "FoldMode=3, OutputDirection=2, SecurePrint=1, DocumentName=Plan.\n"
+    "--user and --pin hand the secure print user ID and PIN to the render plug-in as the UI plug-in\n"
+    "does at document start (line A; with print speed priority on, the printer's own are used).\n"
+    "The fields:\n";
 
 std::string Usage()
 {
@@ -69,6 +73,8 @@ int PrintCommand(const Args &args, Io io)
             if (!ParseInt(args[++i], 1, 32767, &copies))
                 return UsageError(io, "--copies needs a number from 1 to 32767", usage.c_str());
             request.copies = static_cast<int>(copies);
+        } else if ((a == "--user" || a == "--pin") && hasValue) {
+            (a == "--user" ? request.user : request.pin) = args[++i];
         } else if (a == "--document" && hasValue) {
             request.documentName = args[++i];
         } else if (a == "--orientation" && hasValue) {

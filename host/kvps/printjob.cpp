@@ -138,6 +138,70 @@ bool BuildDevmode(const std::string &printerName, const std::string &modulePath,
     return true;
 }
 
+// The PIN as the UI plug-in stores it for a printer that asks for encoded
+// PINs: each byte XORed with the key "nqzb", in Base64.
+std::string EncodedPin(const std::string &pin)
+{
+    static const char kKey[] = "nqzb";
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    for (size_t i = 0; i < pin.size(); ++i) bytes += static_cast<char>(pin[i] ^ kKey[i % 4]);
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+bool PrinterWantsEncodedPin(const std::string &printerName)
+{
+    kvhost::OpenedPrinter printer(printerName, PRINTER_ACCESS_USE);
+    BYTE slots[16] = {};
+    DWORD type = 0, needed = 0;
+    if (!printer || GetPrinterDataW(printer.get(), const_cast<LPWSTR>(u"OEMSupportCapability"), &type, slots,
+                                    sizeof(slots), &needed) != ERROR_SUCCESS)
+        return false;
+    return (slots[2] & 0x04) != 0;  // capability bit 0x40000
+}
+
+// The UI plug-in's private escape at document start: its tag, then the
+// job facts it carries in their serialized form (little-endian: magic,
+// version 1, entry count, bytes behind the 16-byte head; each entry id,
+// kind, length and bytes). Only the user ID (12) and the PIN (13) here.
+std::vector<BYTE> CredentialsEscape(const std::string &user, const std::string &pin)
+{
+    std::vector<BYTE> out;
+    auto u32 = [&out](DWORD v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
+    };
+    for (char c : std::string("SPVKIJvK")) out.push_back(static_cast<BYTE>(c));
+    u32(1);
+    u32(2);
+    u32(0);
+    const std::pair<DWORD, const std::string *> entries[] = {{12, &user}, {13, &pin}};
+    for (const auto &e : entries) {
+        u32(e.first);
+        u32(4);
+        u32(static_cast<DWORD>(e.second->size() + 1));
+        for (char c : *e.second) out.push_back(static_cast<BYTE>(c));
+        out.push_back(0);
+    }
+    DWORD rest = static_cast<DWORD>(out.size() - 4 - 16);
+    for (int i = 0; i < 4; ++i) out[4 + 12 + i] = static_cast<BYTE>(rest >> (8 * i));
+    return out;
+}
+
+// The escape code of the UI plug-in's private escape (the bytes "VPVK").
+constexpr ULONG kPrivateEscape = 0x4B565056;
+// The fields of the job facts are 64 bytes with their NUL.
+constexpr size_t kCredentialMax = 63;
+
 }  // namespace
 
 const PrivateField *PrivateFields() { return kFields; }
@@ -210,6 +274,19 @@ int RunPrint(PrintRequest &request, PrintOutcome *outcome, Io io)
             io.err << "kvps: print: " << (field == nullptr ? "unknown field " + setting.first : why) << "\n";
             return kExitUsage;
         }
+    }
+
+    if (!request.user.empty() || !request.pin.empty()) {
+        if (job.devmode.PluginRecordSize() <= kLineBRecordSize) {
+            io.err << "kvps: print: --user and --pin are for line A printers (secure print)\n";
+            return kExitUsage;
+        }
+        std::string pin = PrinterWantsEncodedPin(request.printerName) ? EncodedPin(request.pin) : request.pin;
+        if (request.user.size() > kCredentialMax || pin.size() > kCredentialMax) {
+            io.err << "kvps: print: the user ID and the stored PIN take at most 63 bytes\n";
+            return kExitUsage;
+        }
+        job.escapes.push_back({kPrivateEscape, CredentialsEscape(request.user, pin)});
     }
 
     kvhost::RenderResult result;

@@ -35,6 +35,10 @@ struct PrintRequest {
     short orientation = 0;     // 0: the default
     std::vector<std::pair<std::string, std::string>> options;   // PPD and host options
     std::vector<std::pair<std::string, std::string>> settings;  // private record fields
+    // The secure print user ID and PIN as the UI plug-in hands them to the
+    // render plug-in at document start (line A); empty: no such escape.
+    std::string user;
+    std::string pin;
 };
 
 struct PrintOutcome {

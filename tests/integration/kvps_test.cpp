@@ -283,6 +283,33 @@ TEST_F(KvpsPrintTest, TwoUpPortraitTurnsEveryNewSheet)
     EXPECT_EQ(2u, count);  // pages 1 and 3 of the three
 }
 
+TEST_F(KvpsPrintTest, SecurePrintWithTheUsersCredentials)
+{
+    ASSERT_EQ(0, Run({"printer", "add", "S", "--model", "tavrin"}).code);
+    // The secure print function in use, print speed priority off.
+    ASSERT_EQ(0, Run({"printer", "data", "S", "set", "OEMDisablePSFeatures=dword:2"}).code);
+    Result r = Run({"print", "S", kSample, "-o", Out("s.prn"), "--document", "Site plan", "--set", "SecurePrint=1",
+                    "--set", "OutputControlByDriver=1",
+                    "--user", "yamada", "--pin", "2468"});
+    ASSERT_EQ(0, r.code) << r.err;
+    // The printer asks for encoded PINs: the stored form goes out.
+    const std::string header = std::string(kExit) +
+                               "@PJL\r\n"
+                               "@PJL SET HOLD=STORE\r\n"
+                               "@PJL SET HOLDTYPE=PRIVATE\r\n"
+                               "@PJL SET HOLDENCRYPTKEY=\"XEVMWg==\"\r\n"
+                               "@PJL SET USERNAME=\"yamada\"\r\n"
+                               "@PJL SET JOBNAME=\"Site plan\"\r\n"
+                               "@PJL ENTER LANGUAGE=POSTSCRIPT\r\n";
+    std::string job = ReadFile(Out("s.prn"));
+    EXPECT_EQ(header, job.substr(0, header.size()));
+
+    ASSERT_EQ(0, Run({"printer", "add", "B", "--model", "merrow"}).code);
+    r = Run({"print", "B", kSample, "--user", "yamada", "--pin", "2468"});
+    EXPECT_EQ(2, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("line A")) << r.err;
+}
+
 TEST_F(KvpsPrintTest, RefusedJobExitsWithItsReason)
 {
     ASSERT_EQ(0, Run({"printer", "add", "S", "--model", "tavrin"}).code);
