@@ -30,6 +30,9 @@ struct DemoPrinter {
     std::vector<std::string> data;
     std::vector<std::pair<std::string, std::string>> options;
     std::vector<std::pair<std::string, std::string>> settings;
+    // Credentials the UI plug-in would hand over at document start.
+    std::string user;
+    std::string pin;
 };
 
 // The header as text: ESC shown as <ESC>, one line per header line, up to
@@ -92,11 +95,14 @@ int DemoCommand(const Args &args, const std::string &stateDir, Io io)
     // No shipped model turns the driver's output control on by default,
     // so every demo job asks for it, as a user does on the options tab.
     const std::vector<DemoPrinter> printers = {
-        {"Demo Oskel", "oskel", "two pages per sheet in portrait: every new sheet is turned by 180 degrees; a normal job that "
-         "leaves all finishing to the printer carries no job header",
-         {},
+        {"Demo Oskel", "oskel",
+         "secure print with the user's credentials from the UI plug-in (print speed priority off); two pages "
+         "per sheet in portrait, so every new sheet is turned by 180 degrees",
+         {"OEMDisablePSFeatures=dword:2"},
          {{"PageSize", "A1"}, {"%PagePerSheet", "2"}},
-         {{"OutputControlByDriver", "1"}}},
+         {{"OutputControlByDriver", "1"}, {"SecurePrint", "1"}},
+         "sato",
+         "1357"},
         {"Demo Tavrin", "tavrin",
          "secure print with the printer's own credentials (print speed priority on); fan fold with cross fold, "
          "out at the rear, stacked on bin 2, baler on, ear fold",
@@ -131,6 +137,8 @@ int DemoCommand(const Args &args, const std::string &stateDir, Io io)
         request.documentName = "Sample drawing";
         request.options = p.options;
         request.settings = p.settings;
+        request.user = p.user;
+        request.pin = p.pin;
         std::string fileName = p.name;
         for (char &c : fileName)
             if (c == ' ') c = '-';
