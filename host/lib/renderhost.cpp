@@ -371,7 +371,7 @@ HRESULT RenderHost::Command(DWORD index)
 
 HRESULT RenderHost::Pass(const BYTE *bytes, size_t size)
 {
-    hostStream_.append(reinterpret_cast<const char *>(bytes), size);
+    if (recordEvents_) hostStream_.append(reinterpret_cast<const char *>(bytes), size);
     size_t at = 0;
     while (at < size) {
         DWORD chunk = static_cast<DWORD>(size - at < chunkSize_ ? size - at : chunkSize_);
@@ -482,6 +482,7 @@ ULONG APIENTRY RenderHost::HostDrvEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, P
 
 size_t RenderHost::Note(const std::string &what, DWORD value, HRESULT result)
 {
+    if (!recordEvents_) return static_cast<size_t>(-1);
     size_t spooled = SpooledSize();
     events_.push_back({what, value, result, spooled, spooled});
     return events_.size() - 1;
@@ -489,6 +490,7 @@ size_t RenderHost::Note(const std::string &what, DWORD value, HRESULT result)
 
 void RenderHost::Done(size_t event, HRESULT result)
 {
+    if (event >= events_.size()) return;
     events_[event].result = result;
     events_[event].spooledAfter = SpooledSize();
 }
@@ -544,6 +546,7 @@ bool RunRenderJob(const RenderJob &job, RenderResult *result)
 
     RenderHost host;
     host.SetChunkSize(job.chunkSize);
+    host.SetRecordEvents(job.recordEvents);
     host.SetOptionState(options);
     auto finish = [&](bool ok, const std::string &why) {
         if (!why.empty()) r.error = why;

@@ -181,6 +181,10 @@ public:
     void SetHostEscapeResult(ULONG result) { hostEscapeResult_ = result; }
     // Leave one of the host's four DDI functions out of its table.
     void OmitHostFunction(ULONG index) { omitted_ = index; }
+    // Keep the list of events and a copy of the host's stream (on by
+    // default). Each event asks the spooler for the job's size and the copy
+    // holds the whole stream: a long job measured for speed goes without.
+    void SetRecordEvents(bool record) { recordEvents_ = record; }
 
     HMODULE Module() const { return module_; }
     IPrintOemPS2 *Plugin() const { return plugin_; }
@@ -246,6 +250,7 @@ private:
     DWORD chunkSize_ = 4096;
     ULONG hostEscapeResult_ = 0;
     ULONG omitted_ = 0;
+    bool recordEvents_ = true;
     std::string closing_;
     std::string hostStream_;
     std::vector<Event> events_;
@@ -276,6 +281,8 @@ struct RenderJob {
     DWORD chunkSize = 4096;
     // An older host asks only for IPrintOemPS.
     bool askPs2 = true;
+    // RenderResult::events and hostStream (see RenderHost::SetRecordEvents).
+    bool recordEvents = true;
 };
 
 struct RenderResult {
