@@ -70,11 +70,16 @@ Table &T()
     return *t;
 }
 
+// The object of type TYPE behind H; null, with ERROR_INVALID_HANDLE as the
+// last error, for anything else. Called with the table locked.
 template <typename K>
 K *Lookup(HANDLE h, Object::Type type)
 {
     auto it = T().objects.find(static_cast<Object *>(h));
-    if (it == T().objects.end() || (*it)->type != type) return nullptr;
+    if (it == T().objects.end() || (*it)->type != type) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
     return static_cast<K *>(*it);
 }
 
@@ -86,6 +91,18 @@ std::string NativePath(LPCWSTR name)
     for (char &c : path)
         if (c == '\\') c = '/';
     return path;
+}
+
+// The native path of NAME; false, with ERROR_PATH_NOT_FOUND as the last
+// error, when there is no name.
+bool PathOf(LPCWSTR name, std::string *path)
+{
+    *path = name ? NativePath(name) : std::string();
+    if (path->empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return true;
 }
 
 bool ParentExists(const std::string &path)
@@ -170,6 +187,28 @@ bool WriteAll(int fd, const char *buf, size_t n, size_t *done)
     return true;
 }
 
+// The checks ReadFile and WriteFile make, in Windows' order, before moving
+// any data: a file handle opened with ACCESS, no overlapped transfer, and a
+// buffer wherever there are bytes to move. Called with the table locked.
+File *TransferFile(HANDLE h, bool File::*access, const void *buffer, DWORD size, LPOVERLAPPED overlapped)
+{
+    File *f = FileOf(h);
+    if (!f) return nullptr;
+    if (overlapped) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!(f->*access)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (!buffer && size) {
+        SetLastError(ERROR_NOACCESS);
+        return nullptr;
+    }
+    return f;
+}
+
 bool Seek(File *f, int64_t distance, DWORD method, int64_t *result)
 {
     int64_t base;
@@ -206,11 +245,8 @@ KVP_API HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWO
                                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
 {
-    const std::string path = lpFileName ? NativePath(lpFileName) : std::string();
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    std::string path;
+    if (!PathOf(lpFileName, &path)) return INVALID_HANDLE_VALUE;
     const bool read = (dwDesiredAccess & kReadRights) != 0;
     const bool write = (dwDesiredAccess & kWriteRights) != 0;
     const bool del = (dwDesiredAccess & DELETE) != 0;
@@ -282,23 +318,8 @@ KVP_API BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytes
 {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
     std::lock_guard<std::mutex> guard(T().lock);
-    File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (lpOverlapped) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!f->read) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (!lpBuffer && nNumberOfBytesToRead) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
+    File *f = TransferFile(hFile, &File::read, lpBuffer, nNumberOfBytesToRead, lpOverlapped);
+    if (!f) return FALSE;
     size_t done = 0;
     bool ok = ReadAll(f->fd, static_cast<char *>(lpBuffer), nNumberOfBytesToRead, &done);
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(done);
@@ -314,23 +335,8 @@ KVP_API BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfByt
 {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
     std::lock_guard<std::mutex> guard(T().lock);
-    File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (lpOverlapped) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!f->write) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (!lpBuffer && nNumberOfBytesToWrite) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
+    File *f = TransferFile(hFile, &File::write, lpBuffer, nNumberOfBytesToWrite, lpOverlapped);
+    if (!f) return FALSE;
     size_t done = 0;
     bool ok = WriteAll(f->fd, static_cast<const char *>(lpBuffer), nNumberOfBytesToWrite, &done);
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = static_cast<DWORD>(done);
@@ -346,10 +352,7 @@ KVP_API DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lp
 {
     std::lock_guard<std::mutex> guard(T().lock);
     File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (!f) return INVALID_SET_FILE_POINTER;
     // Without a high part the distance is a signed 32-bit number; with one,
     // the low part is its unsigned lower half.
     int64_t distance = lpDistanceToMoveHigh
@@ -371,10 +374,7 @@ KVP_API BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMov
 {
     std::lock_guard<std::mutex> guard(T().lock);
     File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return FALSE;
     int64_t position = 0;
     if (!Seek(f, liDistanceToMove.QuadPart, dwMoveMethod, &position)) return FALSE;
     if (lpNewFilePointer) lpNewFilePointer->QuadPart = position;
@@ -385,10 +385,7 @@ KVP_API BOOL WINAPI SetEndOfFile(HANDLE hFile)
 {
     std::lock_guard<std::mutex> guard(T().lock);
     File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return FALSE;
     if (!f->write) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -405,10 +402,7 @@ KVP_API BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
 {
     std::lock_guard<std::mutex> guard(T().lock);
     File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return FALSE;
     struct stat st;
     if (fstat(f->fd, &st) != 0) {
         SetLastError(ErrorOf(errno, f->path));
@@ -436,10 +430,7 @@ KVP_API BOOL WINAPI FlushFileBuffers(HANDLE hFile)
 {
     std::lock_guard<std::mutex> guard(T().lock);
     File *f = FileOf(hFile);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return FALSE;
     if (!f->write) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -476,11 +467,8 @@ KVP_API BOOL WINAPI CloseHandle(HANDLE hObject)
 
 KVP_API BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
 {
-    const std::string path = lpFileName ? NativePath(lpFileName) : std::string();
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
+    std::string path;
+    if (!PathOf(lpFileName, &path)) return FALSE;
     std::lock_guard<std::mutex> guard(T().lock);
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
@@ -506,11 +494,8 @@ KVP_API BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
 
 KVP_API DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
 {
-    const std::string path = lpFileName ? NativePath(lpFileName) : std::string();
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    std::string path;
+    if (!PathOf(lpFileName, &path)) return INVALID_FILE_ATTRIBUTES;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         SetLastError(ErrorOf(errno, path));
@@ -526,11 +511,8 @@ KVP_API DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
 
 KVP_API BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes)
 {
-    const std::string path = lpPathName ? NativePath(lpPathName) : std::string();
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
+    std::string path;
+    if (!PathOf(lpPathName, &path)) return FALSE;
     if (mkdir(path.c_str(), 0777) != 0) {
         SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS
                                      : (errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorOf(errno, path)));
@@ -541,11 +523,8 @@ KVP_API BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES l
 
 KVP_API BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName)
 {
-    const std::string path = lpPathName ? NativePath(lpPathName) : std::string();
-    if (path.empty()) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
+    std::string path;
+    if (!PathOf(lpPathName, &path)) return FALSE;
     if (rmdir(path.c_str()) != 0) {
         SetLastError(errno == ENOTDIR ? ERROR_DIRECTORY : ErrorOf(errno, path));
         return FALSE;
@@ -585,10 +564,7 @@ KVP_API HANDLE WINAPI CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES lpF
         }
     } else {
         File *f = FileOf(hFile);
-        if (!f) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
+        if (!f) return nullptr;
         if (!f->read || (protect == PAGE_READWRITE && !f->write)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return nullptr;
@@ -636,10 +612,7 @@ KVP_API LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAc
 {
     std::lock_guard<std::mutex> guard(T().lock);
     Mapping *m = Lookup<Mapping>(hFileMappingObject, Object::Type::Mapping);
-    if (!m) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!m) return nullptr;
     const uint64_t offset = (static_cast<uint64_t>(dwFileOffsetHigh) << 32) | dwFileOffsetLow;
     if (offset % kAllocationGranularity) {
         SetLastError(ERROR_MAPPED_ALIGNMENT);
