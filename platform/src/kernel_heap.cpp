@@ -79,6 +79,15 @@ Heap *FindHeap(HANDLE handle)
     return it == H().live.end() ? nullptr : *it;
 }
 
+// FindHeap for the calls that report an unknown heap: null, with
+// ERROR_INVALID_HANDLE as the last error.
+Heap *HeapOf(HANDLE handle)
+{
+    Heap *heap = FindHeap(handle);
+    if (!heap) SetLastError(ERROR_INVALID_HANDLE);
+    return heap;
+}
+
 bool Fits(const Heap &heap, size_t more)
 {
     return heap.maximum == 0 || (heap.charged <= heap.maximum && more <= heap.maximum - heap.charged);
@@ -129,11 +138,8 @@ KVP_API HANDLE WINAPI HeapCreate(DWORD flOptions, SIZE_T dwInitialSize, SIZE_T d
 KVP_API BOOL WINAPI HeapDestroy(HANDLE hHeap)
 {
     std::lock_guard<std::mutex> guard(H().lock);
-    Heap *heap = FindHeap(hHeap);
-    if (!heap) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    Heap *heap = HeapOf(hHeap);
+    if (!heap) return FALSE;
     if (heap == H().process) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -147,11 +153,8 @@ KVP_API BOOL WINAPI HeapDestroy(HANDLE hHeap)
 KVP_API LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
 {
     std::lock_guard<std::mutex> guard(H().lock);
-    Heap *heap = FindHeap(hHeap);
-    if (!heap) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    Heap *heap = HeapOf(hHeap);
+    if (!heap) return nullptr;
     // Like Windows, a failed allocation does not touch the last error.
     if (kvp::SystemTakeFault(kvp::Fault::Allocation)) return nullptr;
     return NewBlock(*heap, dwBytes, (dwFlags & HEAP_ZERO_MEMORY) != 0);
@@ -160,11 +163,8 @@ KVP_API LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
 KVP_API LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes)
 {
     std::lock_guard<std::mutex> guard(H().lock);
-    Heap *heap = FindHeap(hHeap);
-    if (!heap) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    Heap *heap = HeapOf(hHeap);
+    if (!heap) return nullptr;
     auto it = lpMem ? heap->blocks.find(lpMem) : heap->blocks.end();
     if (it == heap->blocks.end()) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -201,11 +201,8 @@ KVP_API LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZ
 KVP_API BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem)
 {
     std::lock_guard<std::mutex> guard(H().lock);
-    Heap *heap = FindHeap(hHeap);
-    if (!heap) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    Heap *heap = HeapOf(hHeap);
+    if (!heap) return FALSE;
     if (!lpMem) return TRUE;
     auto it = heap->blocks.find(lpMem);
     if (it == heap->blocks.end()) {
