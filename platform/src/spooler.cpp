@@ -163,12 +163,6 @@ struct RegisterReset {
     RegisterReset() { StoreOnReset(&DropHandles); }
 } g_registerReset;
 
-BOOL Fail(DWORD error)
-{
-    SetLastError(error);
-    return FALSE;
-}
-
 // Text in the system's ANSI code page; what the code page cannot hold
 // becomes '?', as the ANSI spooler calls answer.
 std::string ToAnsi(const wstring16 &s)
@@ -204,7 +198,6 @@ std::string ToAnsi(const wstring16 &s)
     return out;
 }
 
-LPWSTR OrNull(Packer &p, const wstring16 &s) { return s.empty() ? nullptr : p.Str(s); }
 wstring16 OrDefault(const wstring16 &s, const WCHAR *dflt) { return s.empty() ? wstring16(dflt) : s; }
 
 void FillInfo1(const PrinterRec &p, PRINTER_INFO_1W *info, Packer &pk)
@@ -661,10 +654,10 @@ KVP_API BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWOR
                 info->pDriverPath = pk.Str(d.driverPath);
                 info->pDataFile = pk.Str(d.dataFile);
                 info->pConfigFile = pk.Str(d.configFile);
-                info->pHelpFile = OrNull(pk, d.helpFile);
+                info->pHelpFile = pk.StrOrNull(d.helpFile);
                 info->pDependentFiles = d.dependentFiles.empty() ? nullptr : pk.Multi(d.dependentFiles);
-                info->pMonitorName = OrNull(pk, d.monitor);
-                info->pDefaultDataType = OrNull(pk, d.defaultDatatype);
+                info->pMonitorName = pk.StrOrNull(d.monitor);
+                info->pDefaultDataType = pk.StrOrNull(d.defaultDatatype);
             },
             pDriverInfo, cbBuf, pcbNeeded);
     }

@@ -7,12 +7,6 @@
 namespace kvp {
 namespace {
 
-bool Fail(DWORD error)
-{
-    SetLastError(error);
-    return false;
-}
-
 void ToRecords(const PrinterSpec &spec, PrinterRec *p, DriverRec *d)
 {
     p->name = WFromUtf8(spec.name);

@@ -77,6 +77,14 @@ struct PrinterHandle {
     DWORD job = 0;  // the open document's job, 0 when none
 };
 
+// Sets the last error and answers failure, for the calls that report
+// through the last error.
+inline BOOL Fail(DWORD error)
+{
+    SetLastError(error);
+    return FALSE;
+}
+
 // null for a handle this process never gave out (or already closed).
 PrinterHandle *FindPrinterHandle(HANDLE h);
 // Ends the handle's open document, as EndDocPrinter does.
@@ -93,6 +101,8 @@ public:
     {
         return reinterpret_cast<LPWSTR>(Put(s.c_str(), (s.size() + 1) * sizeof(WCHAR)));
     }
+    // For the optional strings, which an empty text leaves out.
+    LPWSTR StrOrNull(const wstring16 &s) { return s.empty() ? nullptr : Str(s); }
     LPSTR StrA(const std::string &s) { return static_cast<LPSTR>(Put(s.c_str(), s.size() + 1)); }
     // NUL-separated list closed by an extra NUL.
     LPWSTR Multi(const std::vector<wstring16> &list)

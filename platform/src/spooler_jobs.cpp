@@ -16,12 +16,6 @@
 namespace kvp {
 namespace {
 
-BOOL Fail(DWORD error)
-{
-    SetLastError(error);
-    return FALSE;
-}
-
 const WCHAR kDefaultDatatype[] = u"RAW";
 const WCHAR kPrintProcessor[] = u"winprint";
 
@@ -32,8 +26,6 @@ LONG OpenJob(Store &store, const PrinterHandle &ph, JobRec *out)
     LONG rc = store.GetJob(ph.job, out);
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_PRINT_CANCELLED : rc;
 }
-
-LPWSTR OrNull(Packer &pk, const wstring16 &s) { return s.empty() ? nullptr : pk.Str(s); }
 
 struct JobFacts {
     JobRec job;
@@ -48,7 +40,7 @@ void FillJob1(const JobFacts &f, JOB_INFO_1W *info, Packer &pk)
     info->pPrinterName = pk.Str(j.printer);
     info->pMachineName = pk.Str(j.machine);
     info->pUserName = pk.Str(j.user);
-    info->pDocument = OrNull(pk, j.document);
+    info->pDocument = pk.StrOrNull(j.document);
     info->pDatatype = pk.Str(j.datatype);
     info->pStatus = nullptr;
     info->Status = j.status;
@@ -66,7 +58,7 @@ void FillJob2(const JobFacts &f, JOB_INFO_2W *info, Packer &pk)
     info->pPrinterName = pk.Str(j.printer);
     info->pMachineName = pk.Str(j.machine);
     info->pUserName = pk.Str(j.user);
-    info->pDocument = OrNull(pk, j.document);
+    info->pDocument = pk.StrOrNull(j.document);
     info->pNotifyName = pk.Str(j.user);
     info->pDatatype = pk.Str(j.datatype);
     info->pPrintProcessor = pk.Str(kPrintProcessor);
