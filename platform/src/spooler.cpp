@@ -208,20 +208,22 @@ void FillInfo1(const PrinterRec &p, PRINTER_INFO_1W *info, Packer &pk)
     info->pComment = pk.Str(p.comment);
 }
 
-void FillInfo2(const PrinterRec &p, DWORD jobs, PRINTER_INFO_2W *info, Packer &pk)
+// Level 2 in either character set; PUT lays out one of its texts.
+template <class Info, class Put>
+void FillInfo2Of(const PrinterRec &p, DWORD jobs, Info *info, Put put)
 {
     info->pServerName = nullptr;  // a local printer
-    info->pPrinterName = pk.Str(p.name);
-    info->pShareName = pk.Str(p.share);
-    info->pPortName = pk.Str(p.port);
-    info->pDriverName = pk.Str(p.driver);
-    info->pComment = pk.Str(p.comment);
-    info->pLocation = pk.Str(p.location);
+    info->pPrinterName = put(p.name);
+    info->pShareName = put(p.share);
+    info->pPortName = put(p.port);
+    info->pDriverName = put(p.driver);
+    info->pComment = put(p.comment);
+    info->pLocation = put(p.location);
     info->pDevMode = nullptr;
-    info->pSepFile = pk.Str(p.sepFile);
-    info->pPrintProcessor = pk.Str(OrDefault(p.printProcessor, u"winprint"));
-    info->pDatatype = pk.Str(OrDefault(p.datatype, u"RAW"));
-    info->pParameters = pk.Str(p.parameters);
+    info->pSepFile = put(p.sepFile);
+    info->pPrintProcessor = put(OrDefault(p.printProcessor, u"winprint"));
+    info->pDatatype = put(OrDefault(p.datatype, u"RAW"));
+    info->pParameters = put(p.parameters);
     info->pSecurityDescriptor = nullptr;
     info->Attributes = p.attributes;
     info->Priority = p.priority;
@@ -233,29 +235,14 @@ void FillInfo2(const PrinterRec &p, DWORD jobs, PRINTER_INFO_2W *info, Packer &p
     info->AveragePPM = 0;
 }
 
+void FillInfo2(const PrinterRec &p, DWORD jobs, PRINTER_INFO_2W *info, Packer &pk)
+{
+    FillInfo2Of(p, jobs, info, [&](const wstring16 &s) { return pk.Str(s); });
+}
+
 void FillInfo2A(const PrinterRec &p, DWORD jobs, PRINTER_INFO_2A *info, Packer &pk)
 {
-    info->pServerName = nullptr;
-    info->pPrinterName = pk.StrA(ToAnsi(p.name));
-    info->pShareName = pk.StrA(ToAnsi(p.share));
-    info->pPortName = pk.StrA(ToAnsi(p.port));
-    info->pDriverName = pk.StrA(ToAnsi(p.driver));
-    info->pComment = pk.StrA(ToAnsi(p.comment));
-    info->pLocation = pk.StrA(ToAnsi(p.location));
-    info->pDevMode = nullptr;
-    info->pSepFile = pk.StrA(ToAnsi(p.sepFile));
-    info->pPrintProcessor = pk.StrA(ToAnsi(OrDefault(p.printProcessor, u"winprint")));
-    info->pDatatype = pk.StrA(ToAnsi(OrDefault(p.datatype, u"RAW")));
-    info->pParameters = pk.StrA(ToAnsi(p.parameters));
-    info->pSecurityDescriptor = nullptr;
-    info->Attributes = p.attributes;
-    info->Priority = p.priority;
-    info->DefaultPriority = p.defaultPriority;
-    info->StartTime = p.startTime;
-    info->UntilTime = p.untilTime;
-    info->Status = p.status;
-    info->cJobs = jobs;
-    info->AveragePPM = 0;
+    FillInfo2Of(p, jobs, info, [&](const wstring16 &s) { return pk.StrA(ToAnsi(s)); });
 }
 
 void FillInfo4(const PrinterRec &p, PRINTER_INFO_4W *info, Packer &pk)
