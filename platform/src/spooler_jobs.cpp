@@ -33,7 +33,10 @@ struct JobFacts {
     DWORD size = 0;
 };
 
-void FillJob1(const JobFacts &f, JOB_INFO_1W *info, Packer &pk)
+// What both levels report of a job. Its texts come first, in the order
+// both levels lay them out.
+template <class Info>
+void FillJobCommon(const JobFacts &f, Info *info, Packer &pk)
 {
     const JobRec &j = f.job;
     info->JobId = j.id;
@@ -41,7 +44,6 @@ void FillJob1(const JobFacts &f, JOB_INFO_1W *info, Packer &pk)
     info->pMachineName = pk.Str(j.machine);
     info->pUserName = pk.Str(j.user);
     info->pDocument = pk.StrOrNull(j.document);
-    info->pDatatype = pk.Str(j.datatype);
     info->pStatus = nullptr;
     info->Status = j.status;
     info->Priority = DEF_PRIORITY;
@@ -51,32 +53,27 @@ void FillJob1(const JobFacts &f, JOB_INFO_1W *info, Packer &pk)
     info->Submitted = j.submitted;
 }
 
+void FillJob1(const JobFacts &f, JOB_INFO_1W *info, Packer &pk)
+{
+    FillJobCommon(f, info, pk);
+    info->pDatatype = pk.Str(f.job.datatype);
+}
+
 void FillJob2(const JobFacts &f, JOB_INFO_2W *info, Packer &pk)
 {
+    FillJobCommon(f, info, pk);
     const JobRec &j = f.job;
-    info->JobId = j.id;
-    info->pPrinterName = pk.Str(j.printer);
-    info->pMachineName = pk.Str(j.machine);
-    info->pUserName = pk.Str(j.user);
-    info->pDocument = pk.StrOrNull(j.document);
     info->pNotifyName = pk.Str(j.user);
     info->pDatatype = pk.Str(j.datatype);
     info->pPrintProcessor = pk.Str(kPrintProcessor);
     info->pParameters = pk.Str(wstring16());
     info->pDriverName = pk.Str(j.driver);
     info->pDevMode = nullptr;
-    info->pStatus = nullptr;
     info->pSecurityDescriptor = nullptr;
-    info->Status = j.status;
-    info->Priority = DEF_PRIORITY;
-    info->Position = f.position;
     info->StartTime = 0;
     info->UntilTime = 0;
-    info->TotalPages = j.pages;
     info->Size = f.size;
-    info->Submitted = j.submitted;
     info->Time = 0;
-    info->PagesPrinted = 0;
 }
 
 }  // namespace
