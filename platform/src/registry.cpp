@@ -175,6 +175,31 @@ bool CopyName(const wstring16 &name, LPWSTR out, DWORD capacity)
     return true;
 }
 
+// A value's type and data under the size protocol of the value calls: the
+// size goes wherever the caller has room for it, the data only when it fits.
+LONG CopyValue(const ValueRec &v, LPDWORD type, LPBYTE data, LPDWORD cbData)
+{
+    const DWORD size = static_cast<DWORD>(v.data.size());
+    if (type) *type = v.type;
+    if (data) {
+        if (*cbData < size) {
+            *cbData = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size) std::memcpy(data, v.data.data(), size);
+    }
+    if (cbData) *cbData = size;
+    return ERROR_SUCCESS;
+}
+
+// No key has a class: the caller who asks for one gets an empty one.
+void ClearClass(LPWSTR cls, LPDWORD cchClass)
+{
+    if (!cchClass) return;
+    if (cls && *cchClass) cls[0] = 0;
+    *cchClass = 0;
+}
+
 void ClearFileTime(struct _FILETIME *ft)
 {
     // Two DWORDs; no write times are kept.
@@ -240,17 +265,7 @@ KVP_API LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD 
     if (rc != ERROR_SUCCESS) return rc;
     rc = call.Commit();
     if (rc != ERROR_SUCCESS) return rc;
-    const DWORD size = static_cast<DWORD>(v.data.size());
-    if (lpType) *lpType = v.type;
-    if (lpData) {
-        if (*lpcbData < size) {
-            *lpcbData = size;
-            return ERROR_MORE_DATA;
-        }
-        if (size) std::memcpy(lpData, v.data.data(), size);
-    }
-    if (lpcbData) *lpcbData = size;
-    return ERROR_SUCCESS;
+    return CopyValue(v, lpType, lpData, lpcbData);
 }
 
 KVP_API LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
@@ -285,10 +300,7 @@ KVP_API LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LP
     const wstring16 &name = children[dwIndex].name;
     if (!CopyName(name, lpName, *lpcchName)) return ERROR_MORE_DATA;
     *lpcchName = static_cast<DWORD>(name.size());
-    if (lpcchClass) {
-        if (lpClass && *lpcchClass) lpClass[0] = 0;
-        *lpcchClass = 0;
-    }
+    ClearClass(lpClass, lpcchClass);
     ClearFileTime(lpftLastWriteTime);
     return ERROR_SUCCESS;
 }
@@ -307,19 +319,9 @@ KVP_API LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueNam
     if (rc != ERROR_SUCCESS) return rc;
     if (dwIndex >= values.size()) return ERROR_NO_MORE_ITEMS;
     const ValueRec &v = values[dwIndex];
-    const DWORD size = static_cast<DWORD>(v.data.size());
     if (!CopyName(v.name, lpValueName, *lpcchValueName)) return ERROR_MORE_DATA;
     *lpcchValueName = static_cast<DWORD>(v.name.size());
-    if (lpType) *lpType = v.type;
-    if (lpData) {
-        if (*lpcbData < size) {
-            *lpcbData = size;
-            return ERROR_MORE_DATA;
-        }
-        if (size) std::memcpy(lpData, v.data.data(), size);
-    }
-    if (lpcbData) *lpcbData = size;
-    return ERROR_SUCCESS;
+    return CopyValue(v, lpType, lpData, lpcbData);
 }
 
 KVP_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
@@ -345,10 +347,7 @@ KVP_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcch
         maxName = std::max(maxName, v.name.size());
         maxData = std::max(maxData, v.data.size());
     }
-    if (lpcchClass) {
-        if (lpClass && *lpcchClass) lpClass[0] = 0;
-        *lpcchClass = 0;
-    }
+    ClearClass(lpClass, lpcchClass);
     if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(children.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxKey);
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
