@@ -179,9 +179,7 @@ public:
         sqlite3_stmt *s = Prep("SELECT id, name FROM keys WHERE parent = ?");
         if (!s) return Fail();
         sqlite3_bind_int64(s, 1, parent);
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) out->push_back(ChildRec{sqlite3_column_int64(s, 0), ColText(s, 1)});
-        return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail();
+        return Rows(s, out, [](sqlite3_stmt *r) { return ChildRec{sqlite3_column_int64(r, 0), ColText(r, 1)}; });
     }
 
     LONG DeleteKey(KeyId id) override
@@ -193,8 +191,7 @@ public:
         sqlite3_stmt *k = Prep("DELETE FROM keys WHERE id = ?");
         if (!k) return Fail();
         sqlite3_bind_int64(k, 1, id);
-        if (sqlite3_step(k) != SQLITE_DONE) return Fail();
-        return sqlite3_changes(db_) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return Removed(k);
     }
 
     LONG GetValue(KeyId key, const wstring16 &name, ValueRec *out) override
@@ -236,8 +233,7 @@ public:
         if (!s) return Fail();
         sqlite3_bind_int64(s, 1, key);
         BindText(s, 2, Upper8(name));
-        if (sqlite3_step(s) != SQLITE_DONE) return Fail();
-        return sqlite3_changes(db_) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return Removed(s);
     }
 
     LONG Values(KeyId key, std::vector<ValueRec> *out) override
@@ -246,13 +242,11 @@ public:
         sqlite3_stmt *s = Prep("SELECT name, type, data FROM key_values WHERE key_id = ? ORDER BY rowid");
         if (!s) return Fail();
         sqlite3_bind_int64(s, 1, key);
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        return Rows(s, out, [](sqlite3_stmt *r) {
             ValueRec v;
-            ReadValue(s, &v);
-            out->push_back(v);
-        }
-        return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail();
+            ReadValue(r, &v);
+            return v;
+        });
     }
 
     LONG NewJobId(DWORD *out) override
@@ -309,13 +303,11 @@ public:
             "SELECT id, printer, document, user_name, machine, datatype, driver, status, pages, submitted"
             " FROM jobs ORDER BY id");
         if (!s) return Fail();
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        return Rows(s, out, [](sqlite3_stmt *r) {
             JobRec j;
-            ReadJob(s, &j);
-            out->push_back(j);
-        }
-        return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail();
+            ReadJob(r, &j);
+            return j;
+        });
     }
 
     LONG DeleteJob(DWORD id) override
@@ -323,8 +315,7 @@ public:
         sqlite3_stmt *s = Prep("DELETE FROM jobs WHERE id = ?");
         if (!s) return Fail();
         sqlite3_bind_int64(s, 1, id);
-        if (sqlite3_step(s) != SQLITE_DONE) return Fail();
-        return sqlite3_changes(db_) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return Removed(s);
     }
 
     // A write that does not go through whole is cut back, so the file holds
@@ -433,6 +424,22 @@ private:
         if (rc == SQLITE_ROW) return ERROR_SUCCESS;
         if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
         return Fail();
+    }
+
+    // Appends what READ makes of each row of S to OUT.
+    template <class Rec, class Read>
+    LONG Rows(sqlite3_stmt *s, std::vector<Rec> *out, Read read)
+    {
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) out->push_back(read(s));
+        return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail();
+    }
+
+    // Runs a DELETE: ERROR_FILE_NOT_FOUND when there was nothing to delete.
+    LONG Removed(sqlite3_stmt *s)
+    {
+        if (sqlite3_step(s) != SQLITE_DONE) return Fail();
+        return sqlite3_changes(db_) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     }
 
     static void BindText(sqlite3_stmt *s, int i, const std::string &t)
