@@ -38,6 +38,14 @@ Page Resolve(UINT codePage)
     }
 }
 
+// The conversion calls answer a failure with 0 and the reason as the last
+// error.
+int Fail(DWORD error)
+{
+    SetLastError(error);
+    return 0;
+}
+
 bool IsLead932(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool IsTrail932(unsigned b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 // The five bytes 1252 leaves undefined stand for the C1 controls of the
@@ -396,21 +404,14 @@ bool EncodeTable(Page page, const WCHAR *s, size_t len, bool noBestFit, const De
 KVP_API int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                        LPWSTR lpWideCharStr, int cchWideChar)
 {
-    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (!lpWideCharStr && cchWideChar)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (!lpWideCharStr && cchWideChar))
+        return Fail(ERROR_INVALID_PARAMETER);
     Page page = Resolve(CodePage);
-    if (page == Page::Unknown) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (page == Page::Unknown) return Fail(ERROR_INVALID_PARAMETER);
     if (page == Page::Utf8 ? (dwFlags & ~MB_ERR_INVALID_CHARS) != 0
                            : ((dwFlags & ~(MB_PRECOMPOSED | MB_COMPOSITE | MB_USEGLYPHCHARS | MB_ERR_INVALID_CHARS)) ||
-                              ((dwFlags & MB_PRECOMPOSED) && (dwFlags & MB_COMPOSITE)))) {
-        SetLastError(ERROR_INVALID_FLAGS);
-        return 0;
-    }
+                              ((dwFlags & MB_PRECOMPOSED) && (dwFlags & MB_COMPOSITE))))
+        return Fail(ERROR_INVALID_FLAGS);
     // -1: the text is NUL-terminated and the NUL is converted too.
     size_t len = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
     const unsigned char *s = reinterpret_cast<const unsigned char *>(lpMultiByteStr);
@@ -428,14 +429,8 @@ KVP_API int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMu
         valid = DecodeTable(page, s, len, out);
         break;
     }
-    if (out.Full()) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (!valid && (dwFlags & MB_ERR_INVALID_CHARS)) {
-        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-        return 0;
-    }
+    if (out.Full()) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (!valid && (dwFlags & MB_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION);
     return static_cast<int>(out.n);
 }
 
@@ -443,28 +438,16 @@ KVP_API int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpW
                                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                        LPBOOL lpUsedDefaultChar)
 {
-    if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 || (!lpMultiByteStr && cbMultiByte)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 || (!lpMultiByteStr && cbMultiByte))
+        return Fail(ERROR_INVALID_PARAMETER);
     Page page = Resolve(CodePage);
-    if (page == Page::Unknown) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (page == Page::Unknown) return Fail(ERROR_INVALID_PARAMETER);
     if (page == Page::Utf8) {
         // UTF-8 holds every character: there is no default character.
-        if (lpDefaultChar || lpUsedDefaultChar) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        if (dwFlags & ~WC_ERR_INVALID_CHARS) {
-            SetLastError(ERROR_INVALID_FLAGS);
-            return 0;
-        }
+        if (lpDefaultChar || lpUsedDefaultChar) return Fail(ERROR_INVALID_PARAMETER);
+        if (dwFlags & ~WC_ERR_INVALID_CHARS) return Fail(ERROR_INVALID_FLAGS);
     } else if (dwFlags & ~(WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS)) {
-        SetLastError(ERROR_INVALID_FLAGS);
-        return 0;
+        return Fail(ERROR_INVALID_FLAGS);
     }
     size_t len = cchWideChar < 0 ? static_cast<size_t>(lstrlenW(lpWideCharStr)) + 1 : static_cast<size_t>(cchWideChar);
 
@@ -472,10 +455,7 @@ KVP_API int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpW
     bool ok;
     if (page == Page::Utf8) {
         ok = EncodeUtf8(lpWideCharStr, len, out);
-        if (!ok && (dwFlags & WC_ERR_INVALID_CHARS)) {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
-        }
+        if (!ok && (dwFlags & WC_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION);
     } else {
         DefaultChar dflt{{'?', 0}, 1};
         if (lpDefaultChar) {
@@ -488,10 +468,7 @@ KVP_API int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpW
         }
         ok = EncodeTable(page, lpWideCharStr, len, (dwFlags & WC_NO_BEST_FIT_CHARS) != 0, dflt, out);
     }
-    if (out.Full()) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
+    if (out.Full()) return Fail(ERROR_INSUFFICIENT_BUFFER);
     if (lpUsedDefaultChar) *lpUsedDefaultChar = ok ? FALSE : TRUE;
     return static_cast<int>(out.n);
 }
@@ -506,10 +483,7 @@ KVP_API BOOL WINAPI IsValidCodePage(UINT CodePage)
 KVP_API BOOL WINAPI GetCPInfo(UINT CodePage, LPCPINFO lpCPInfo)
 {
     Page page = Resolve(CodePage);
-    if (!lpCPInfo || page == Page::Unknown) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!lpCPInfo || page == Page::Unknown) return Fail(ERROR_INVALID_PARAMETER);
     std::memset(lpCPInfo, 0, sizeof *lpCPInfo);
     lpCPInfo->DefaultChar[0] = '?';
     lpCPInfo->MaxCharSize = page == Page::Utf8 ? 4 : (page == Page::Cp932 ? 2 : 1);
@@ -523,10 +497,7 @@ KVP_API BOOL WINAPI GetCPInfo(UINT CodePage, LPCPINFO lpCPInfo)
 KVP_API BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar)
 {
     Page page = Resolve(CodePage);
-    if (page == Page::Unknown || page == Page::Utf8) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (page == Page::Unknown || page == Page::Utf8) return Fail(ERROR_INVALID_PARAMETER);
     return page == Page::Cp932 && IsLead932(TestChar);
 }
 
