@@ -16,6 +16,7 @@
 #include "kvp/codepage.h"
 #include "kvp/kernel.h"
 #include "kvp/system.h"
+#include "wstr.h"
 
 namespace {
 
@@ -176,12 +177,8 @@ bool DecodeUtf8(const unsigned char *s, size_t len, Out<WCHAR> &out)
         if (!complete) {
             out.Put(0xFFFD);
             valid = false;
-        } else if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.Put(static_cast<WCHAR>(0xD800 + (cp >> 10)));
-            out.Put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
         } else {
-            out.Put(static_cast<WCHAR>(cp));
+            kvp::PutUtf16(cp, [&](WCHAR u) { out.Put(u); });
         }
     }
     return valid;
@@ -270,21 +267,7 @@ bool EncodeUtf8(const WCHAR *s, size_t len, Out<char> &out)
                 valid = false;
             }
         }
-        if (cp < 0x80) {
-            out.Put(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.Put(static_cast<char>(0xC0 | (cp >> 6)));
-            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.Put(static_cast<char>(0xE0 | (cp >> 12)));
-            out.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.Put(static_cast<char>(0xF0 | (cp >> 18)));
-            out.Put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        kvp::PutUtf8(cp, [&](char c) { out.Put(c); });
     }
     return valid;
 }

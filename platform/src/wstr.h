@@ -19,4 +19,39 @@ std::string WToUtf8(const wstring16 &s);
 wstring16 WUpper(const wstring16 &s);
 bool WEqualNoCase(const wstring16 &a, const wstring16 &b);
 
+// Code point CP as UTF-8, one byte at a time through PUT(char).
+template <class Put>
+void PutUtf8(uint32_t cp, Put put)
+{
+    if (cp < 0x80) {
+        put(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        put(static_cast<char>(0xC0 | (cp >> 6)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        put(static_cast<char>(0xE0 | (cp >> 12)));
+        put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        put(static_cast<char>(0xF0 | (cp >> 18)));
+        put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Code point CP as UTF-16 (a surrogate pair beyond U+FFFF) through
+// PUT(WCHAR).
+template <class Put>
+void PutUtf16(uint32_t cp, Put put)
+{
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        put(static_cast<WCHAR>(0xD800 + (cp >> 10)));
+        put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        put(static_cast<WCHAR>(cp));
+    }
+}
+
 }  // namespace kvp
