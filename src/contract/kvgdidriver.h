@@ -39,6 +39,32 @@ struct KvDdiLogFont {
 #endif
 static_assert(sizeof(KvDdiLogFont) == 92, "LOGFONTW layout");
 
+// The surface GDI hands to the hooked entry points (whose dhpdev leads to
+// the device) and the signatures of the four entry points the render
+// plug-in hooks.
+typedef struct _SURFOBJ {
+    DHSURF dhsurf;
+    HSURF hsurf;
+    DHPDEV dhpdev;
+    HDEV hdev;
+    SIZEL sizlBitmap;
+    ULONG cjBits;
+    PVOID pvBits;
+    PVOID pvScan0;
+    LONG lDelta;
+    ULONG iUniq;
+    ULONG iBitmapFormat;
+    USHORT iType;
+    USHORT fjBitmap;
+} SURFOBJ, *PSURFOBJ;
+static_assert(sizeof(SURFOBJ) == 80, "SURFOBJ layout");
+static_assert(offsetof(SURFOBJ, dhpdev) == 16, "SURFOBJ layout");
+
+typedef BOOL(APIENTRY *PFN_DrvStartDoc)(SURFOBJ *pso, LPWSTR pwszDocName, DWORD dwJobId);
+typedef BOOL(APIENTRY *PFN_DrvEndDoc)(SURFOBJ *pso, FLONG fl);
+typedef BOOL(APIENTRY *PFN_DrvSendPage)(SURFOBJ *pso);
+typedef ULONG(APIENTRY *PFN_DrvEscape)(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
+
 // One hooked DDI entry point: the function's index and its address.
 typedef struct _DRVFN {
     ULONG iFunc;

@@ -11,32 +11,6 @@
 #include "kvcontract.h"
 #include "memory.h"
 
-#ifdef _WIN32
-// The tool chain's DDI header cannot be used on its own (see
-// kvgdidriver.h), so the surface and the hooked signatures are declared
-// here, as the emulated platform declares them natively.
-typedef struct _SURFOBJ {
-    DHSURF dhsurf;
-    HSURF hsurf;
-    DHPDEV dhpdev;
-    HDEV hdev;
-    SIZEL sizlBitmap;
-    ULONG cjBits;
-    PVOID pvBits;
-    PVOID pvScan0;
-    LONG lDelta;
-    ULONG iUniq;
-    ULONG iBitmapFormat;
-    USHORT iType;
-    USHORT fjBitmap;
-} SURFOBJ, *PSURFOBJ;
-
-typedef BOOL(APIENTRY *PFN_DrvStartDoc)(SURFOBJ *pso, LPWSTR pwszDocName, DWORD dwJobId);
-typedef BOOL(APIENTRY *PFN_DrvEndDoc)(SURFOBJ *pso, FLONG fl);
-typedef BOOL(APIENTRY *PFN_DrvSendPage)(SURFOBJ *pso);
-typedef ULONG(APIENTRY *PFN_DrvEscape)(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
-#endif
-static_assert(sizeof(void *) != 8 || sizeof(SURFOBJ) == 80, "SURFOBJ layout");
 
 class PluginRenderingSystem;
 class JclHandler;

@@ -61,32 +61,6 @@ static_assert(sizeof(DOCEVENT_CREATEDCPRE) == 32, "DOCEVENT_CREATEDCPRE layout")
 #define PRINTER_EVENT_CACHE_DELETE 6
 #define PRINTER_EVENT_ATTRIBUTES_CHANGED 7
 
-// The graphics driver side (winddi.h on Windows) as far as a render
-// plug-in's hooks see it: the surface GDI hands to the hooked entry points
-// (whose dhpdev leads to the device) and the entry points' signatures.
-typedef struct _SURFOBJ {
-    DHSURF dhsurf;
-    HSURF hsurf;
-    DHPDEV dhpdev;
-    HDEV hdev;
-    SIZEL sizlBitmap;
-    ULONG cjBits;
-    PVOID pvBits;
-    PVOID pvScan0;
-    LONG lDelta;
-    ULONG iUniq;
-    ULONG iBitmapFormat;
-    USHORT iType;
-    USHORT fjBitmap;
-} SURFOBJ, *PSURFOBJ;
-
-static_assert(sizeof(SURFOBJ) == 80, "SURFOBJ layout");
-static_assert(offsetof(SURFOBJ, dhpdev) == 16, "SURFOBJ layout");
-
-typedef BOOL(APIENTRY *PFN_DrvStartDoc)(SURFOBJ *pso, LPWSTR pwszDocName, DWORD dwJobId);
-typedef BOOL(APIENTRY *PFN_DrvEndDoc)(SURFOBJ *pso, FLONG fl);
-typedef BOOL(APIENTRY *PFN_DrvSendPage)(SURFOBJ *pso);
-typedef ULONG(APIENTRY *PFN_DrvEscape)(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
 
 // DrvEndDoc flags: the document was aborted.
 #define ED_ABORTDOC 0x00000001
