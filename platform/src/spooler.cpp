@@ -261,6 +261,18 @@ void FillInfo5(const PrinterRec &p, PRINTER_INFO_5W *info, Packer &pk)
     info->TransmissionRetryTimeout = kTransmissionRetryTimeout;
 }
 
+// The fields driver level 2 has and level 3 begins with.
+template <class Info>
+void FillDriver2(const DriverRec &d, Info *info, Packer &pk)
+{
+    info->cVersion = d.version;
+    info->pName = pk.Str(d.name);
+    info->pEnvironment = pk.Str(kEnvironment);
+    info->pDriverPath = pk.Str(d.driverPath);
+    info->pDataFile = pk.Str(d.dataFile);
+    info->pConfigFile = pk.Str(d.configFile);
+}
+
 // Packs PRINTERS at LEVEL (1, 2, 4 or 5); JOBS holds each one's job count.
 DWORD PackPrinters(DWORD level, const std::vector<PrinterRec> &printers, const std::vector<DWORD> &jobs, BYTE *buf,
                    DWORD cbBuf, DWORD *needed)
@@ -621,26 +633,13 @@ KVP_API BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWOR
             pcbNeeded);
     } else if (Level == 2) {
         rc = PackLevel<DRIVER_INFO_2W>(
-            1,
-            [&](size_t, DRIVER_INFO_2W *info, Packer &pk) {
-                info->cVersion = d.version;
-                info->pName = pk.Str(d.name);
-                info->pEnvironment = pk.Str(kEnvironment);
-                info->pDriverPath = pk.Str(d.driverPath);
-                info->pDataFile = pk.Str(d.dataFile);
-                info->pConfigFile = pk.Str(d.configFile);
-            },
-            pDriverInfo, cbBuf, pcbNeeded);
+            1, [&](size_t, DRIVER_INFO_2W *info, Packer &pk) { FillDriver2(d, info, pk); }, pDriverInfo, cbBuf,
+            pcbNeeded);
     } else {
         rc = PackLevel<DRIVER_INFO_3W>(
             1,
             [&](size_t, DRIVER_INFO_3W *info, Packer &pk) {
-                info->cVersion = d.version;
-                info->pName = pk.Str(d.name);
-                info->pEnvironment = pk.Str(kEnvironment);
-                info->pDriverPath = pk.Str(d.driverPath);
-                info->pDataFile = pk.Str(d.dataFile);
-                info->pConfigFile = pk.Str(d.configFile);
+                FillDriver2(d, info, pk);
                 info->pHelpFile = pk.StrOrNull(d.helpFile);
                 info->pDependentFiles = d.dependentFiles.empty() ? nullptr : pk.Multi(d.dependentFiles);
                 info->pMonitorName = pk.StrOrNull(d.monitor);
