@@ -187,6 +187,18 @@ bool WriteAll(int fd, const char *buf, size_t n, size_t *done)
     return true;
 }
 
+// A file handle opened for writing; null, with the last error set, for
+// anything else. Called with the table locked.
+File *WritableFile(HANDLE h)
+{
+    File *f = FileOf(h);
+    if (f && !f->write) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return f;
+}
+
 // The checks ReadFile and WriteFile make, in Windows' order, before moving
 // any data: a file handle opened with ACCESS, no overlapped transfer, and a
 // buffer wherever there are bytes to move. Called with the table locked.
@@ -384,12 +396,8 @@ KVP_API BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMov
 KVP_API BOOL WINAPI SetEndOfFile(HANDLE hFile)
 {
     std::lock_guard<std::mutex> guard(T().lock);
-    File *f = FileOf(hFile);
+    File *f = WritableFile(hFile);
     if (!f) return FALSE;
-    if (!f->write) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     off_t at = lseek(f->fd, 0, SEEK_CUR);
     if (at < 0 || ftruncate(f->fd, at) != 0) {
         SetLastError(ErrorOf(errno, f->path));
@@ -429,12 +437,8 @@ KVP_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
 KVP_API BOOL WINAPI FlushFileBuffers(HANDLE hFile)
 {
     std::lock_guard<std::mutex> guard(T().lock);
-    File *f = FileOf(hFile);
+    File *f = WritableFile(hFile);
     if (!f) return FALSE;
-    if (!f->write) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     if (fsync(f->fd) != 0) {
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
