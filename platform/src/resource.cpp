@@ -160,11 +160,7 @@ bool Matches(const ResImage &img, bool isId, WORD id, DWORD offset, DWORD length
     if (isId) return id == key.id;
     if (length != key.name.size()) return false;
     wstring16 name(length, u'\0');
-    for (DWORD i = 0; i < length; ++i) {
-        WORD w;
-        std::memcpy(&w, img.bytes.data() + offset + 2 * i, sizeof w);
-        name[i] = static_cast<WCHAR>(w);
-    }
+    for (DWORD i = 0; i < length; ++i) name[i] = static_cast<WCHAR>(Word(img.bytes.data() + offset + 2 * i));
     return WUpper(name) == key.name;
 }
 

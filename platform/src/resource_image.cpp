@@ -11,28 +11,13 @@
 #include <cstring>
 
 #include "kvp/resource.h"
+#include "resource_internal.h"
 
 namespace kvp {
 namespace {
 
 const size_t kMinHeader = 32;  // sizes, two ordinals and the fixed tail
 const size_t kFixedTail = 16;
-
-WORD Word(const BYTE *p)
-{
-    WORD w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-DWORD Dword(const BYTE *p)
-{
-    DWORD d;
-    std::memcpy(&d, p, sizeof d);
-    return d;
-}
-
-size_t AlignUp4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
 
 // A TYPE or NAME field at *pos, which must end before END.
 bool ReadId(const BYTE *image, size_t *pos, size_t end, bool *isId, WORD *id, DWORD *offset, DWORD *length)

@@ -2,6 +2,7 @@
 // lookup of a type/name/language in it.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,25 @@
 #include "wstr.h"
 
 namespace kvp {
+
+// Fields of the resource formats, little-endian and unaligned; the caller
+// has checked that they lie within the data.
+inline WORD Word(const BYTE *p)
+{
+    WORD w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+inline DWORD Dword(const BYTE *p)
+{
+    DWORD d;
+    std::memcpy(&d, p, sizeof d);
+    return d;
+}
+
+// Resource entries and version nodes start on DWORD boundaries.
+inline size_t AlignUp4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
 
 struct ResImage {
     std::string path;

@@ -18,15 +18,6 @@ using namespace kvp;
 
 namespace {
 
-WORD Word(const BYTE *p)
-{
-    WORD w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-size_t AlignUp4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
-
 // One node of the tree, located within [0, limit) of the block.
 struct Node {
     size_t start = 0;
