@@ -25,13 +25,7 @@ class Reader {
 public:
     Reader(const BYTE *data, size_t size) : m_data(data), m_size(size) {}
 
-    bool Word(WORD *out)
-    {
-        if (m_size - m_pos < 2) return false;
-        std::memcpy(out, m_data + m_pos, 2);
-        m_pos += 2;
-        return true;
-    }
+    bool Word(WORD *out) { return Fixed(out); }
     bool Short(SHORT *out)
     {
         WORD w;
@@ -39,19 +33,8 @@ public:
         *out = static_cast<SHORT>(w);
         return true;
     }
-    bool Dword(DWORD *out)
-    {
-        if (m_size - m_pos < 4) return false;
-        std::memcpy(out, m_data + m_pos, 4);
-        m_pos += 4;
-        return true;
-    }
-    bool Byte(BYTE *out)
-    {
-        if (m_size - m_pos < 1) return false;
-        *out = m_data[m_pos++];
-        return true;
-    }
+    bool Dword(DWORD *out) { return Fixed(out); }
+    bool Byte(BYTE *out) { return Fixed(out); }
     bool Text(std::basic_string<WCHAR> *out)
     {
         out->clear();
@@ -96,6 +79,16 @@ public:
     }
 
 private:
+    // A little-endian field of T's size, only when the template still holds it.
+    template <class T>
+    bool Fixed(T *out)
+    {
+        if (m_size - m_pos < sizeof(T)) return false;
+        std::memcpy(out, m_data + m_pos, sizeof(T));
+        m_pos += sizeof(T);
+        return true;
+    }
+
     const BYTE *m_data;
     size_t m_size;
     size_t m_pos = 0;
