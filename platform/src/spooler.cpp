@@ -306,8 +306,7 @@ DWORD LoadHandlePrinter(const PrinterHandle &h, bool countJobs, PrinterRec *out,
 {
     Txn t(false);
     if (t.status() != ERROR_SUCCESS) return t.status();
-    LONG rc = FindPrinter(t.store(), h.printer, out);
-    if (rc == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PRINTER_NAME;
+    LONG rc = FindNamedPrinter(t.store(), h.printer, out);
     if (rc != ERROR_SUCCESS) return rc;
     *jobs = 0;
     if (countJobs) {
@@ -330,6 +329,12 @@ LONG FindPrinter(Store &store, const wstring16 &name, PrinterRec *out)
     rc = store.FindChild(printers, name, &child);
     if (rc != ERROR_SUCCESS) return rc;
     return ReadPrinter(store, child.id, child.name, out);
+}
+
+LONG FindNamedPrinter(Store &store, const wstring16 &name, PrinterRec *out)
+{
+    LONG rc = FindPrinter(store, name, out);
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_INVALID_PRINTER_NAME : rc;
 }
 
 LONG AllPrinters(Store &store, std::vector<PrinterRec> *out)
@@ -501,8 +506,7 @@ KVP_API BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRIN
     {
         Txn t(false);
         if (t.status() != ERROR_SUCCESS) return Fail(t.status());
-        LONG rc = FindPrinter(t.store(), name, &p);
-        if (rc == ERROR_FILE_NOT_FOUND) return Fail(ERROR_INVALID_PRINTER_NAME);
+        LONG rc = FindNamedPrinter(t.store(), name, &p);
         if (rc != ERROR_SUCCESS) return Fail(rc);
         rc = t.Commit();
         if (rc != ERROR_SUCCESS) return Fail(rc);

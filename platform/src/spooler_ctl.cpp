@@ -129,8 +129,7 @@ bool DeletePrinter(const std::string &name)
         Txn t(true);
         if (t.status() != ERROR_SUCCESS) return Fail(t.status());
         PrinterRec p;
-        LONG rc = FindPrinter(t.store(), WFromUtf8(name), &p);
-        if (rc == ERROR_FILE_NOT_FOUND) return Fail(ERROR_INVALID_PRINTER_NAME);
+        LONG rc = FindNamedPrinter(t.store(), WFromUtf8(name), &p);
         if (rc != ERROR_SUCCESS) return Fail(rc);
         if ((rc = DeleteKeyTree(t.store(), p.key)) != ERROR_SUCCESS) return Fail(rc);
         if ((rc = PrinterJobs(t.store(), p.name, &jobs)) != ERROR_SUCCESS) return Fail(rc);
@@ -150,8 +149,7 @@ bool GetPrinterSpec(const std::string &name, PrinterSpec *out)
     Txn t(false);
     if (t.status() != ERROR_SUCCESS) return Fail(t.status());
     PrinterRec p;
-    LONG rc = FindPrinter(t.store(), WFromUtf8(name), &p);
-    if (rc == ERROR_FILE_NOT_FOUND) return Fail(ERROR_INVALID_PRINTER_NAME);
+    LONG rc = FindNamedPrinter(t.store(), WFromUtf8(name), &p);
     if (rc != ERROR_SUCCESS) return Fail(rc);
     PrinterSpec spec;
     if ((rc = LoadSpec(t.store(), p, &spec)) != ERROR_SUCCESS) return Fail(rc);

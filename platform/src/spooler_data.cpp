@@ -38,8 +38,7 @@ public:
         txn_.reset(new Txn(write));
         rc_ = txn_->status();
         if (rc_ != ERROR_SUCCESS) return;
-        LONG rc = FindPrinter(txn_->store(), ph_->printer, &printer_);
-        rc_ = rc == ERROR_FILE_NOT_FOUND ? ERROR_INVALID_PRINTER_NAME : rc;
+        rc_ = FindNamedPrinter(txn_->store(), ph_->printer, &printer_);
     }
 
     DWORD rc() const { return static_cast<DWORD>(rc_); }

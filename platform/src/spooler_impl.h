@@ -57,6 +57,9 @@ struct DriverRec {
 
 // ERROR_FILE_NOT_FOUND when there is no such printer or driver.
 LONG FindPrinter(Store &store, const wstring16 &name, PrinterRec *out);
+// FindPrinter for a printer a caller names or a handle stands for:
+// ERROR_INVALID_PRINTER_NAME when there is none (any more).
+LONG FindNamedPrinter(Store &store, const wstring16 &name, PrinterRec *out);
 LONG AllPrinters(Store &store, std::vector<PrinterRec> *out);  // by name
 LONG FindDriver(Store &store, const wstring16 &name, DriverRec *out);
 // Writes the printer's values (creating its key and its PrinterDriverData

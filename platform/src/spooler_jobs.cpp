@@ -132,8 +132,7 @@ KVP_API DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocI
     Txn t(true);
     if (t.status() != ERROR_SUCCESS) return Fail(t.status());
     PrinterRec printer;
-    LONG rc = FindPrinter(t.store(), ph->printer, &printer);
-    if (rc == ERROR_FILE_NOT_FOUND) return Fail(ERROR_INVALID_PRINTER_NAME);
+    LONG rc = FindNamedPrinter(t.store(), ph->printer, &printer);
     if (rc != ERROR_SUCCESS) return Fail(rc);
     JobRec job;
     if ((rc = t.store().NewJobId(&job.id)) != ERROR_SUCCESS) return Fail(rc);
