@@ -27,6 +27,22 @@ LONG OpenJob(Store &store, const PrinterHandle &ph, JobRec *out)
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_PRINT_CANCELLED : rc;
 }
 
+// The handle of a call that works on the open document; null, with the
+// last error set, for an unknown handle or one without a document.
+PrinterHandle *DocumentHandle(HANDLE h)
+{
+    PrinterHandle *ph = FindPrinterHandle(h);
+    if (!ph) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!ph->job) {
+        SetLastError(ERROR_SPL_NO_STARTDOC);
+        return nullptr;
+    }
+    return ph;
+}
+
 struct JobFacts {
     JobRec job;
     DWORD position = 0;
@@ -155,9 +171,8 @@ KVP_API DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocI
 KVP_API BOOL WINAPI StartPagePrinter(HANDLE hPrinter)
 {
     std::lock_guard<std::recursive_mutex> lock(StoreLock());
-    PrinterHandle *ph = FindPrinterHandle(hPrinter);
-    if (!ph) return Fail(ERROR_INVALID_HANDLE);
-    if (!ph->job) return Fail(ERROR_SPL_NO_STARTDOC);
+    PrinterHandle *ph = DocumentHandle(hPrinter);
+    if (!ph) return FALSE;
     Txn t(true);
     if (t.status() != ERROR_SUCCESS) return Fail(t.status());
     JobRec job;
@@ -172,9 +187,8 @@ KVP_API BOOL WINAPI StartPagePrinter(HANDLE hPrinter)
 KVP_API BOOL WINAPI EndPagePrinter(HANDLE hPrinter)
 {
     std::lock_guard<std::recursive_mutex> lock(StoreLock());
-    PrinterHandle *ph = FindPrinterHandle(hPrinter);
-    if (!ph) return Fail(ERROR_INVALID_HANDLE);
-    if (!ph->job) return Fail(ERROR_SPL_NO_STARTDOC);
+    PrinterHandle *ph = DocumentHandle(hPrinter);
+    if (!ph) return FALSE;
     return TRUE;
 }
 
@@ -183,9 +197,8 @@ KVP_API BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDW
     std::lock_guard<std::recursive_mutex> lock(StoreLock());
     if (!pcWritten) return Fail(ERROR_INVALID_PARAMETER);
     *pcWritten = 0;
-    PrinterHandle *ph = FindPrinterHandle(hPrinter);
-    if (!ph) return Fail(ERROR_INVALID_HANDLE);
-    if (!ph->job) return Fail(ERROR_SPL_NO_STARTDOC);
+    PrinterHandle *ph = DocumentHandle(hPrinter);
+    if (!ph) return FALSE;
     if (!pBuf && cbBuf) return Fail(ERROR_INVALID_PARAMETER);
     if (SystemTakeFault(Fault::SpoolWrite)) return Fail(ERROR_WRITE_FAULT);
     Txn t(false);
@@ -202,9 +215,8 @@ KVP_API BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDW
 KVP_API BOOL WINAPI EndDocPrinter(HANDLE hPrinter)
 {
     std::lock_guard<std::recursive_mutex> lock(StoreLock());
-    PrinterHandle *ph = FindPrinterHandle(hPrinter);
-    if (!ph) return Fail(ERROR_INVALID_HANDLE);
-    if (!ph->job) return Fail(ERROR_SPL_NO_STARTDOC);
+    PrinterHandle *ph = DocumentHandle(hPrinter);
+    if (!ph) return FALSE;
     LONG rc = FinishDocument(ph);
     return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
@@ -214,9 +226,8 @@ KVP_API BOOL WINAPI EndDocPrinter(HANDLE hPrinter)
 KVP_API BOOL WINAPI AbortPrinter(HANDLE hPrinter)
 {
     std::lock_guard<std::recursive_mutex> lock(StoreLock());
-    PrinterHandle *ph = FindPrinterHandle(hPrinter);
-    if (!ph) return Fail(ERROR_INVALID_HANDLE);
-    if (!ph->job) return Fail(ERROR_SPL_NO_STARTDOC);
+    PrinterHandle *ph = DocumentHandle(hPrinter);
+    if (!ph) return FALSE;
     const DWORD id = ph->job;
     ph->job = 0;
     Txn t(true);
