@@ -127,7 +127,9 @@ HRESULT FormatPropertyLine(LPCSTR owner, LPCSTR name, DWORD type, DWORD size, LP
     PVOID block = nullptr;
     if (!MemAlloc(nullptr, &block, room)) return E_OUTOFMEMORY;
     LPSTR text = static_cast<LPSTR>(block);
-    int head = FormatTextA(text, room - 1, kLineHead, owner, name, kTypeWord, static_cast<int>(size));
+    // The head gets what the digits, CR LF and the NUL leave of the block:
+    // a head allowed into the digits' room would push them past its end.
+    int head = FormatTextA(text, kHeadRoom - 2, kLineHead, owner, name, kTypeWord, static_cast<int>(size));
     if (head <= 0) {
         MemFree(block);
         return E_FAIL;

@@ -66,8 +66,27 @@ TEST_F(PropertyLineTest, EveryByteValueIsTwoUpperCaseDigits)
 
 TEST_F(PropertyLineTest, HeadThatDoesNotFitItsRoomFails)
 {
-    std::string longName(400, 'x');
-    Format(longName.c_str(), "n", 1, 0, nullptr, E_FAIL);
+    // The data's digits have room of their own: a long head must not take
+    // theirs, however many bytes there are.
+    static const struct {
+        size_t ownerLength;
+        DWORD size;
+        HRESULT expected;
+    } kCases[] = {
+        {400, 0, E_FAIL},
+        {400, 100, E_FAIL},
+        {268, 4, S_OK},  // a head of 321 characters
+        {269, 4, E_FAIL},
+    };
+    const BYTE data[100] = {};
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.ownerLength);
+        std::string owner(c.ownerLength, 'x');
+        std::string line = Format(owner.c_str(), "n", 1, c.size, data, c.expected);
+        if (c.expected == S_OK) {
+            EXPECT_EQ("%KVPS PROPERTY owner=" + owner + " name=n type=BINARY size=4 data=00000000\r\n", line);
+        }
+    }
 }
 
 TEST_F(PropertyLineTest, MissingPointersAreRefused)
