@@ -4,20 +4,16 @@
 // the core's string loader seam where a test needs it.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
+#include "kvtest_log.h"
 
 namespace fs = std::filesystem;
 
@@ -26,20 +22,9 @@ namespace {
 std::u16string U16(const std::string &ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 std::string Narrow(const std::u16string &text) { return std::string(text.begin(), text.end()); }
 
-// Where the installer puts the driver's key (no trailing backslash: the
-// core's own key text has one, and both must name the same key).
-const WCHAR kDriverKey[] = TEXT("Software\\Korvane\\KV PostScript Printer Driver");
-
-void SetDriverValue(LPCWSTR name, DWORD type, const void *data, DWORD size)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, static_cast<const BYTE *>(data), size));
-    RegCloseKey(key);
-}
-
-void SetDriverDword(LPCWSTR name, DWORD value) { SetDriverValue(name, REG_DWORD, &value, sizeof(value)); }
+using kvtest::ExecutableName;
+using kvtest::SetDriverDword;
+using kvtest::SetDriverValue;
 
 // String 2 as the test wants it; string 1 stays missing.
 std::u16string g_libraryName;
@@ -56,11 +41,6 @@ int TestStrings(UINT id, LPWSTR buffer, int capacity)
     return n;
 }
 
-std::string ExecutableName()
-{
-    return fs::read_symlink("/proc/self/exe").filename().string();
-}
-
 const SYSTEMTIME kFixedClock = {2024, 3, 2, 5, 7, 8, 9, 321};
 const char kFixedStamp[] = "2024/03/05 07:08:09 ";
 
@@ -68,12 +48,8 @@ class CoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = std::string(kvp::SystemTempDir()) + "/kvcoreXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(nullptr, mkdtemp(buffer.data()));
-        tempDir_ = buffer.data();
-        kvp::SystemSetTempDir(tempDir_.c_str());
+        ASSERT_TRUE(scratch_.Make("kvcore"));
+        tempDir_ = scratch_.str();
         kvp::SystemSetLocalTime(&kFixedClock);
         g_libraryName.clear();
         g_loaderCalls = 0;
@@ -84,8 +60,6 @@ protected:
     {
         if (attached_) ModuleDetach();
         SetCoreStringLoader(nullptr);
-        std::error_code ignored;
-        fs::remove_all(tempDir_, ignored);
     }
 
     void Attach(DWORD debugLevel)
@@ -101,34 +75,11 @@ protected:
         attached_ = false;
     }
 
-    fs::path LogPath() const { return fs::path(tempDir_) / (ExecutableName() + ".log"); }
-
-    std::string LogText() const
-    {
-        std::ifstream in(LogPath(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    void ClearLog() const
-    {
-        std::error_code ignored;
-        fs::remove(LogPath(), ignored);
-    }
-
+    fs::path LogPath() const { return kvtest::LogPath(scratch_.path()); }
+    std::string LogText() const { return kvtest::LogText(scratch_.path()); }
+    void ClearLog() const { kvtest::ClearLog(scratch_.path()); }
     // The lines of the log, each with its CR LF.
-    std::vector<std::string> LogLines() const
-    {
-        std::vector<std::string> lines;
-        std::string text = LogText();
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find("\r\n", start);
-            end = end == std::string::npos ? text.size() : end + 2;
-            lines.push_back(text.substr(start, end - start));
-            start = end;
-        }
-        return lines;
-    }
+    std::vector<std::string> LogLines() const { return kvtest::LogLines(scratch_.path()); }
 
     // The directory of the test executable as the core sees it.
     std::u16string ModuleDirectory() const
@@ -149,7 +100,8 @@ protected:
         return up + U16(target.relative_path().string());
     }
 
-    std::string tempDir_;
+    kvtest::ScratchDir scratch_;
+    std::string tempDir_;  // the scratch directory's path, as the tests build on it
     bool attached_ = false;
 };
 

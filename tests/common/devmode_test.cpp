@@ -7,13 +7,8 @@
 // or write past them.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +17,7 @@
 #include "devmode.h"
 #include "kvp/system.h"
 #include "kvsys.h"
-
-namespace fs = std::filesystem;
+#include "kvtest_module.h"
 
 namespace {
 
@@ -430,40 +424,9 @@ TEST_F(DevmodeTest, UnterminatedStoredNameIsCutAtItsField)
 #endif
 
 // A fresh system whose log takes every level, in a directory of its own.
-class DevmodeLogTest : public ::testing::Test {
+class DevmodeLogTest : public kvtest::AttachedModuleTest {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = std::string(kvp::SystemTempDir()) + "/kvdmXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(nullptr, mkdtemp(buffer.data()));
-        tempDir_ = buffer.data();
-        kvp::SystemSetTempDir(tempDir_.c_str());
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Korvane\\KV PostScript Printer Driver"),
-                                                 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        DWORD level = LOG_INFO;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, TEXT("DebugLevel"), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&level),
-                                                sizeof(level)));
-        RegCloseKey(key);
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-    }
-    void TearDown() override
-    {
-        ModuleDetach();
-        std::error_code ignored;
-        fs::remove_all(tempDir_, ignored);
-    }
-    std::vector<std::string> LogLines() const
-    {
-        fs::path path = fs::path(tempDir_) / (fs::read_symlink("/proc/self/exe").filename().string() + ".log");
-        std::ifstream in(path, std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-    std::string tempDir_;
+    std::vector<std::string> LogLines() const { return kvtest::SplitLogLines(LogText()); }
 };
 
 TEST_F(DevmodeLogTest, InvalidKindIsLoggedAndIgnored)
@@ -749,10 +712,10 @@ TEST_F(DevmodeTest, FindReturnsNoneWithoutThisLinesRecord)
 {
     Bytes otherLine = ImageOf(record_);
 #if KV_LINE_A
-    memcpy(&otherLine[8], "0010", 4);
+    std::copy_n("0010", 4, otherLine.begin() + 8);
     PutDword(otherLine, 0, 76);
 #else
-    memcpy(&otherLine[8], "0020", 4);
+    std::copy_n("0020", 4, otherLine.begin() + 8);
     PutDword(otherLine, 0, 316);
 #endif
     const struct {

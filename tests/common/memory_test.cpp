@@ -2,42 +2,23 @@
 // keep a stray pointer away from the heap, and the log lines of failures.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
+#include "kvtest_log.h"
 #include "memory.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 const SYSTEMTIME kFixedClock = {2024, 3, 2, 5, 7, 8, 9, 0};
 const char kFixedStamp[] = "2024/03/05 07:08:09 ";
 
-void SetDriverDword(LPCWSTR name, DWORD value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Korvane\\KV PostScript Printer Driver"),
-                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof(value)));
-    RegCloseKey(key);
-}
-
-std::string Hex8(const void *p)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%08x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)));
-    return text;
-}
+using kvtest::Hex8;
+using kvtest::SetDriverDword;
 
 // The test executable attached as the module, logging everything into a
 // temporary directory of its own.
@@ -45,12 +26,7 @@ class MemoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = std::string(kvp::SystemTempDir()) + "/kvmemXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(nullptr, mkdtemp(buffer.data()));
-        tempDir_ = buffer.data();
-        kvp::SystemSetTempDir(tempDir_.c_str());
+        ASSERT_TRUE(scratch_.Make("kvmem"));
         kvp::SystemSetLocalTime(&kFixedClock);
         SetDriverDword(TEXT("DebugLevel"), LOG_INFO);
     }
@@ -58,8 +34,6 @@ protected:
     void TearDown() override
     {
         if (attached_) ModuleDetach();
-        std::error_code ignored;
-        fs::remove_all(tempDir_, ignored);
     }
 
     void Attach()
@@ -68,14 +42,9 @@ protected:
         attached_ = true;
     }
 
-    std::string LogText() const
-    {
-        fs::path path = fs::path(tempDir_) / (fs::read_symlink("/proc/self/exe").filename().string() + ".log");
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string LogText() const { return kvtest::LogText(scratch_.path()); }
 
-    std::string tempDir_;
+    kvtest::ScratchDir scratch_;
     bool attached_ = false;
 };
 

@@ -2,12 +2,8 @@
 // for line A and line B, against the emulated spooler and registry; and the
 // printer initialisation with a scripted model library.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +11,7 @@
 #include "identity.h"
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
+#include "kvtest_module.h"
 #include "pdvalue.h"
 
 namespace {
@@ -55,32 +52,13 @@ std::string Narrow(LPCWSTR text)
 
 // The log of the module under test goes to a directory of this test's own,
 // at the lowest level, so that every line can be checked.
-class PrinterDataTest : public ::testing::Test {
+class PrinterDataTest : public kvtest::AttachedModuleTest {
 protected:
-    void SetUp() override
-    {
-        logDir_ = std::filesystem::temp_directory_path() /
-                  ("kv-pdvalue-" + std::to_string(getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(logDir_);
-        std::filesystem::create_directories(logDir_);
-        kvp::SystemSetTempDir(logDir_.c_str());
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, CORE_DEFAULT_REGISTRY_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        const DWORD level = LOG_INFO;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"DebugLevel", 0, REG_DWORD,
-                                                reinterpret_cast<const BYTE *>(&level), sizeof(level)));
-        RegCloseKey(key);
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-    }
-
     void TearDown() override
     {
         for (HANDLE printer : open_) ClosePrinter(printer);
         SetModelQueryFunction(nullptr);
-        ModuleDetach();
-        std::filesystem::remove_all(logDir_);
+        AttachedModuleTest::TearDown();
     }
 
     HANDLE AddPrinter(const std::string &name, const std::string &ppd = std::string(),
@@ -124,22 +102,10 @@ protected:
         return true;
     }
 
-    std::string Log() const
-    {
-        std::string all;
-        for (const auto &entry : std::filesystem::directory_iterator(logDir_)) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            all += text.str();
-        }
-        return all;
-    }
-
     // Number of log lines at LEVEL that end with MESSAGE.
     int Logged(const std::string &level, const std::string &message) const
     {
-        std::string log = Log();
+        std::string log = LogText();
         int count = 0;
         size_t start = 0;
         while (start < log.size()) {
@@ -154,12 +120,6 @@ protected:
         return count;
     }
 
-    void ClearLog() const
-    {
-        for (const auto &entry : std::filesystem::directory_iterator(logDir_)) std::filesystem::remove(entry.path());
-    }
-
-    std::filesystem::path logDir_;
     std::vector<HANDLE> open_;
 };
 
@@ -350,7 +310,7 @@ TEST_F(PrinterDataTest, TooSmallBufferLogsNeededSizeAndNeverFallsBack)
 
         EXPECT_EQ(0xA5, buffer[0]) << c.what;
         EXPECT_EQ(0xA5, buffer[1]) << c.what;
-        EXPECT_EQ(1, Logged("ERROR", "Insufficient buffer size more than 50.")) << c.what << "\n" << Log();
+        EXPECT_EQ(1, Logged("ERROR", "Insufficient buffer size more than 50.")) << c.what << "\n" << LogText();
         if (c.source == DataSourceUser) Store(printer, u"OEMSecurePrintUserNameDefault", REG_SZ, fifty);
     }
 }
@@ -375,7 +335,7 @@ TEST_F(PrinterDataTest, ReservedAndUnknownSourcesAreRefused)
         EXPECT_EQ(0xA5A5A5A5u, value);
         EXPECT_FALSE(values.WriteValue(kValueDisablePSFeatures, REG_DWORD, &value, sizeof(value), c.source))
             << c.message;
-        EXPECT_EQ(2, Logged("ERROR", c.message)) << c.message << "\n" << Log();
+        EXPECT_EQ(2, Logged("ERROR", c.message)) << c.message << "\n" << LogText();
     }
     Bytes stored;
     EXPECT_FALSE(Stored(printer, kValueDisablePSFeatures, &stored));
@@ -391,7 +351,7 @@ TEST_F(PrinterDataTest, WritingTheDefaultSourceIsRefused)
 
     EXPECT_FALSE(values.WriteValue(kValueDisablePSFeatures, REG_DWORD, &flags, sizeof(flags), DataSourceDefault));
 
-    EXPECT_EQ(1, Logged("ERROR", "Cannot set the default value.")) << Log();
+    EXPECT_EQ(1, Logged("ERROR", "Cannot set the default value.")) << LogText();
     Bytes stored;
     EXPECT_FALSE(Stored(printer, kValueDisablePSFeatures, &stored));
     DWORD read = 0xA5A5A5A5;
@@ -515,7 +475,7 @@ TEST_F(PrinterDataTest, IsFunctionEnabledTestsTheAskedSlot)
     for (DWORD slot : {0u, 5u}) {
         ClearLog();
         EXPECT_FALSE(values.IsFunctionEnabled(0xFFFFFFFF, slot, DataSourcePrinter));
-        EXPECT_EQ(1, Logged("ERROR", "Invalid slot no = " + std::to_string(slot) + ".")) << Log();
+        EXPECT_EQ(1, Logged("ERROR", "Invalid slot no = " + std::to_string(slot) + ".")) << LogText();
     }
 }
 
@@ -806,7 +766,7 @@ TEST_F(InitPrinterDataTest, StoresTheModelsAnswers)
             EXPECT_EQ(8001u, query.second) << "query " << query.first;
         }
     }
-    EXPECT_EQ(0, Logged("ERROR", "")) << Log();
+    EXPECT_EQ(0, Logged("ERROR", "")) << LogText();
 }
 
 TEST_F(InitPrinterDataTest, KeepsTheIdentityItHas)
@@ -866,9 +826,9 @@ TEST_F(InitPrinterDataTest, MissingAnswersAreLoggedAndReplaced)
         EXPECT_EQ(c.storedSecurePrint, StoredDword(printer, kValueSupportSecurePrint)) << c.what;
 #endif
         for (const std::string &message : c.messages) {
-            EXPECT_EQ(1, Logged("ERROR", message)) << c.what << "\n" << Log();
+            EXPECT_EQ(1, Logged("ERROR", message)) << c.what << "\n" << LogText();
         }
-        EXPECT_EQ(static_cast<int>(c.messages.size()), Logged("ERROR", "")) << c.what << "\n" << Log();
+        EXPECT_EQ(static_cast<int>(c.messages.size()), Logged("ERROR", "")) << c.what << "\n" << LogText();
 
         ClosePrinter(printer);
         open_.pop_back();
@@ -887,7 +847,7 @@ TEST_F(InitPrinterDataTest, UnknownProductGetsTheFallbacks)
     ASSERT_TRUE(Stored(printer, kValueSupportCapability, &data));
     EXPECT_EQ(SlotBytes(0, 0, 0, 0), data);
     EXPECT_EQ(1u, StoredDword(printer, kValueSupportJCL));
-    EXPECT_EQ(1, Logged("ERROR", "Not support KVPS_FUNCID_GETSUPPORTTYPE_JCL. wPrnType=[0]")) << Log();
+    EXPECT_EQ(1, Logged("ERROR", "Not support KVPS_FUNCID_GETSUPPORTTYPE_JCL. wPrnType=[0]")) << LogText();
 #if KV_LINE_A
     EXPECT_EQ(0u, StoredDword(printer, kValueSupportSecurePrint));
 #endif
@@ -901,13 +861,13 @@ TEST_F(InitPrinterDataTest, NoPrinterTypeMeansNothingIsWritten)
     HANDLE withoutPpd = AddPrinter("NoPpd", KV_SOURCE_DIR "/packaging/missing.PPD");
     EXPECT_FALSE(InitPrinterData(withoutPpd));
     EXPECT_TRUE(g_model.asked.empty());
-    EXPECT_EQ(0, Logged("ERROR", "")) << Log();
+    EXPECT_EQ(0, Logged("ERROR", "")) << LogText();
 
     HANDLE printer = AddModelPrinter();
     g_model.answersType = false;
     EXPECT_FALSE(InitPrinterData(printer));
     EXPECT_EQ(1, Logged("ERROR", "Not support KVPS_QUILFEN_GETPRINTERTYPE. szProductName=[Vastrelo 1140 PS]"))
-        << Log();
+        << LogText();
 
     for (HANDLE h : {withoutPpd, printer}) {
         Bytes data;
@@ -923,7 +883,7 @@ TEST_F(InitPrinterDataTest, WithoutModelLibraryThePrinterTypeCannotBeFound)
     HANDLE printer = AddModelPrinter();
     EXPECT_FALSE(InitPrinterData(printer));
     EXPECT_EQ(1, Logged("ERROR", "Not support KVPS_QUILFEN_GETPRINTERTYPE. szProductName=[Vastrelo 1140 PS]"))
-        << Log();
+        << LogText();
 }
 
 }  // namespace

@@ -7,58 +7,32 @@
 // would.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
+#include "kvtest_log.h"
 #include "memory.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-void SetDriverDword(LPCWSTR name, DWORD value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Korvane\\KV PostScript Printer Driver"),
-                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof(value)));
-    RegCloseKey(key);
-}
-
-std::string Hex8(const void *p)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%08x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)));
-    return text;
-}
+using kvtest::Hex8;
+using kvtest::SetDriverDword;
 
 class ReallocTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = std::string(kvp::SystemTempDir()) + "/kvreallocXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(nullptr, mkdtemp(buffer.data()));
-        tempDir_ = buffer.data();
-        kvp::SystemSetTempDir(tempDir_.c_str());
+        ASSERT_TRUE(scratch_.Make("kvrealloc"));
         SetDriverDword(TEXT("DebugLevel"), LOG_INFO);
     }
 
     void TearDown() override
     {
         if (attached_) ModuleDetach();
-        std::error_code ignored;
-        fs::remove_all(tempDir_, ignored);
     }
 
     void Attach()
@@ -67,20 +41,7 @@ protected:
         attached_ = true;
     }
 
-    std::vector<std::string> LogLines() const
-    {
-        fs::path path = fs::path(tempDir_) / (fs::read_symlink("/proc/self/exe").filename().string() + ".log");
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<std::string> lines;
-        for (size_t start = 0; start < text.size();) {
-            size_t end = text.find("\r\n", start);
-            end = end == std::string::npos ? text.size() : end + 2;
-            lines.push_back(text.substr(start, end - start));
-            start = end;
-        }
-        return lines;
-    }
+    std::vector<std::string> LogLines() const { return kvtest::LogLines(scratch_.path()); }
 
     // Data of size bytes counting up from seed.
     static PVOID Filled(DWORD size, BYTE seed)
@@ -98,7 +59,7 @@ protected:
         return true;
     }
 
-    std::string tempDir_;
+    kvtest::ScratchDir scratch_;
     bool attached_ = false;
 };
 

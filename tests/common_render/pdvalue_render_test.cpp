@@ -1,18 +1,15 @@
 // Printer data values as the render plug-in builds them: only the built-in
 // defaults and the printer's data are sources there.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "coremain.h"
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
+#include "kvtest_module.h"
 #include "pdvalue.h"
 
 namespace {
@@ -26,24 +23,11 @@ Bytes DwordBytes(DWORD value)
                   static_cast<BYTE>(value >> 24)});
 }
 
-class RenderPrinterDataTest : public ::testing::Test {
+class RenderPrinterDataTest : public kvtest::AttachedModuleTest {
 protected:
     void SetUp() override
     {
-        logDir_ = std::filesystem::temp_directory_path() /
-                  ("kv-pdvalue-render-" + std::to_string(getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(logDir_);
-        std::filesystem::create_directories(logDir_);
-        kvp::SystemSetTempDir(logDir_.c_str());
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, CORE_DEFAULT_REGISTRY_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        const DWORD level = LOG_INFO;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"DebugLevel", 0, REG_DWORD,
-                                                reinterpret_cast<const BYTE *>(&level), sizeof(level)));
-        RegCloseKey(key);
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
+        ASSERT_NO_FATAL_FAILURE(AttachedModuleTest::SetUp());
 
         kvp::PrinterSpec spec;
         spec.name = "Plotter";
@@ -55,8 +39,7 @@ protected:
     void TearDown() override
     {
         for (HANDLE printer : open_) ClosePrinter(printer);
-        ModuleDetach();
-        std::filesystem::remove_all(logDir_);
+        AttachedModuleTest::TearDown();
     }
 
     HANDLE Open(DWORD access)
@@ -88,13 +71,7 @@ protected:
 
     int Logged(const std::string &message) const
     {
-        std::string log;
-        for (const auto &entry : std::filesystem::directory_iterator(logDir_)) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            log += text.str();
-        }
+        std::string log = LogText();
         int count = 0;
         for (size_t at = log.find(message); at != std::string::npos; at = log.find(message, at + 1)) {
             size_t lineStart = log.rfind('\n', at);
@@ -106,12 +83,6 @@ protected:
         return count;
     }
 
-    void ClearLog() const
-    {
-        for (const auto &entry : std::filesystem::directory_iterator(logDir_)) std::filesystem::remove(entry.path());
-    }
-
-    std::filesystem::path logDir_;
     std::vector<HANDLE> open_;
     HANDLE printer_ = nullptr;
 };

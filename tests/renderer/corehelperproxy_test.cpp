@@ -126,7 +126,7 @@ class ProxyPrefixTest : public SessionTest {};
 
 TEST_F(ProxyPrefixTest, PpdFileNameDecidesTheTranslation)
 {
-    std::filesystem::path ab = tempDir_ / "ab1180.ppd";
+    std::filesystem::path ab = scratch_.path() / "ab1180.ppd";
     std::filesystem::copy_file(PackagingPpd("KV1180.PPD"), ab);
     struct Case {
         std::string ppd;

@@ -12,9 +12,9 @@
 #include "jclhandler.h"
 #include "jobinfo.h"
 #include "kvp/spoolctl.h"
+#include "kvtest_module.h"
 #include "memory.h"
 #include "pdvalue.h"
-#include "pjl_support.h"
 #include "propertyhandler.h"
 #include "rfpsprocserver.h"
 
@@ -146,11 +146,11 @@ private:
 
 const char kExit[] = "\x1B%-12345X";
 
-class FunctionTest : public pjltest::AttachedModule {
+class FunctionTest : public kvtest::AttachedModuleTest {
 protected:
     void SetUp() override
     {
-        AttachedModule::SetUp();
+        AttachedModuleTest::SetUp();
         kvp::PrinterSpec spec;
         spec.name = "Plotter";
         spec.driverName = "KV Test Driver";
@@ -186,7 +186,7 @@ protected:
     void TearDown() override
     {
         if (printer_ != nullptr) ClosePrinter(printer_);
-        AttachedModule::TearDown();
+        AttachedModuleTest::TearDown();
     }
 
     DEVMODEW *Public() { return reinterpret_cast<DEVMODEW *>(devmode_.data()); }

@@ -11,8 +11,8 @@
 #include "devmode.h"
 #include "jobinfo.h"
 #include "kvp/spoolctl.h"
+#include "kvtest_module.h"
 #include "pdvalue.h"
-#include "pjl_support.h"
 #include "pjlheader.h"
 
 namespace {
@@ -45,11 +45,11 @@ std::string Visible(const std::string &bytes)
     return text;
 }
 
-class PjlHeaderTest : public pjltest::AttachedModule {
+class PjlHeaderTest : public kvtest::AttachedModuleTest {
 protected:
     void SetUp() override
     {
-        AttachedModule::SetUp();
+        AttachedModuleTest::SetUp();
         kvp::PrinterSpec spec;
         spec.name = "Plotter";
         spec.driverName = "KV Test Driver";
@@ -84,7 +84,7 @@ protected:
     void TearDown() override
     {
         if (printer_ != nullptr) ClosePrinter(printer_);
-        AttachedModule::TearDown();
+        AttachedModuleTest::TearDown();
     }
 
     DEVMODEW *Public() { return reinterpret_cast<DEVMODEW *>(devmode_.data()); }

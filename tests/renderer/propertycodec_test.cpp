@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "kvtest_module.h"
 #include "memory.h"
-#include "pjl_support.h"
 #include "propertycodec.h"
 
 namespace {
 
-class PropertyLineTest : public pjltest::AttachedModule {
+class PropertyLineTest : public kvtest::AttachedModuleTest {
 protected:
     std::string Format(LPCSTR owner, LPCSTR name, DWORD type, DWORD size, LPCVOID data, HRESULT expected = S_OK)
     {

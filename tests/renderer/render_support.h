@@ -6,14 +6,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +21,7 @@
 #include "kvcontract.h"
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
+#include "kvtest_module.h"
 #include "pluginrenderingsystem.h"
 #include "renderingfunction.h"
 #include "renderingintf.h"
@@ -223,52 +221,13 @@ struct HostDdi {
 
 // ---------------------------------------------------------------------------
 // The module attached as a plug-in is, with printers of its own.
-class RenderTest : public ::testing::Test {
+class RenderTest : public kvtest::AttachedModuleTest {
 protected:
-    void SetUp() override
-    {
-        tempDir_ = std::filesystem::temp_directory_path() /
-                   ("kv-render-" + std::to_string(getpid()) + "-" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(tempDir_);
-        std::filesystem::create_directories(tempDir_);
-        kvp::SystemSetTempDir(tempDir_.c_str());
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, CORE_DEFAULT_REGISTRY_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        const DWORD level = LOG_INFO;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"DebugLevel", 0, REG_DWORD,
-                                                reinterpret_cast<const BYTE *>(&level), sizeof(level)));
-        RegCloseKey(key);
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-    }
-
     void TearDown() override
     {
         for (HANDLE printer : open_) ClosePrinter(printer);
         open_.clear();
-        ModuleDetach();
-        std::filesystem::remove_all(tempDir_);
-    }
-
-    // Everything the module logged so far.
-    std::string LogText() const
-    {
-        std::string all;
-        for (const auto &entry : std::filesystem::directory_iterator(tempDir_)) {
-            if (entry.path().extension() != ".log") continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            all += text.str();
-        }
-        return all;
-    }
-
-    void ClearLog() const
-    {
-        for (const auto &entry : std::filesystem::directory_iterator(tempDir_))
-            if (entry.path().extension() == ".log") std::filesystem::remove(entry.path());
+        AttachedModuleTest::TearDown();
     }
 
     // A printer with its driver's PPD, opened with full access.
@@ -318,7 +277,6 @@ protected:
         SetData(printer, "OEMSupportCapability", REG_BINARY, slots, sizeof(slots));
     }
 
-    std::filesystem::path tempDir_;
     std::vector<HANDLE> open_;
 };
 
