@@ -298,6 +298,9 @@ BOOL GetDevmodeField(DevmodeFieldId id, const PrivateDevmode *record, DevmodeFie
         return TRUE;
     }
     default:
+        // Like an unknown id, an unknown kind leaves the caller nothing but
+        // a cleared destination.
+        memset(out, 0, *length);
         LogInvalidKind();
         return TRUE;
     }

@@ -424,10 +424,7 @@ TEST_F(DevmodeTest, UnterminatedStoredNameIsCutAtItsField)
 #endif
 
 // A fresh system whose log takes every level, in a directory of its own.
-class DevmodeLogTest : public kvtest::AttachedModuleTest {
-protected:
-    std::vector<std::string> LogLines() const { return kvtest::SplitLogLines(LogText()); }
-};
+class DevmodeLogTest : public kvtest::AttachedModuleTest {};
 
 TEST_F(DevmodeLogTest, InvalidKindIsLoggedAndIgnored)
 {
@@ -436,6 +433,7 @@ TEST_F(DevmodeLogTest, InvalidKindIsLoggedAndIgnored)
     SHORT value = 0x1234;
     DWORD length = sizeof(value);
     EXPECT_TRUE(GetDevmodeField(Id::FoldMode, &record, static_cast<Kind>(0), &length, &value));
+    EXPECT_EQ(0, value);
     EXPECT_TRUE(SetDevmodeField(Id::FoldMode, &record, static_cast<Kind>(6), sizeof(value), &value));
     EXPECT_EQ(FreshImage(), ImageOf(record));
 
