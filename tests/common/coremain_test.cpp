@@ -13,7 +13,7 @@
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
-#include "kvtest_log.h"
+#include "kvtest_module.h"
 
 namespace fs = std::filesystem;
 
@@ -44,11 +44,11 @@ int TestStrings(UINT id, LPWSTR buffer, int capacity)
 const SYSTEMTIME kFixedClock = {2024, 3, 2, 5, 7, 8, 9, 321};
 const char kFixedStamp[] = "2024/03/05 07:08:09 ";
 
-class CoreTest : public ::testing::Test {
+class CoreTest : public kvtest::ModuleTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.Make("kvcore"));
+        ASSERT_NO_FATAL_FAILURE(ModuleTest::SetUp());
         tempDir_ = scratch_.str();
         kvp::SystemSetLocalTime(&kFixedClock);
         g_libraryName.clear();
@@ -58,28 +58,15 @@ protected:
 
     void TearDown() override
     {
-        if (attached_) ModuleDetach();
+        ModuleTest::TearDown();
         SetCoreStringLoader(nullptr);
     }
 
     void Attach(DWORD debugLevel)
     {
         if (debugLevel) SetDriverDword(TEXT("DebugLevel"), debugLevel);
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-        attached_ = true;
+        ModuleTest::Attach();
     }
-
-    void Detach()
-    {
-        ModuleDetach();
-        attached_ = false;
-    }
-
-    fs::path LogPath() const { return kvtest::LogPath(scratch_.path()); }
-    std::string LogText() const { return kvtest::LogText(scratch_.path()); }
-    void ClearLog() const { kvtest::ClearLog(scratch_.path()); }
-    // The lines of the log, each with its CR LF.
-    std::vector<std::string> LogLines() const { return kvtest::LogLines(scratch_.path()); }
 
     // The directory of the test executable as the core sees it.
     std::u16string ModuleDirectory() const
@@ -100,9 +87,7 @@ protected:
         return up + U16(target.relative_path().string());
     }
 
-    kvtest::ScratchDir scratch_;
     std::string tempDir_;  // the scratch directory's path, as the tests build on it
-    bool attached_ = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -9,7 +9,7 @@
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
-#include "kvtest_log.h"
+#include "kvtest_module.h"
 #include "memory.h"
 
 namespace {
@@ -22,30 +22,14 @@ using kvtest::SetDriverDword;
 
 // The test executable attached as the module, logging everything into a
 // temporary directory of its own.
-class MemoryTest : public ::testing::Test {
+class MemoryTest : public kvtest::ModuleTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.Make("kvmem"));
+        ASSERT_NO_FATAL_FAILURE(ModuleTest::SetUp());
         kvp::SystemSetLocalTime(&kFixedClock);
         SetDriverDword(TEXT("DebugLevel"), LOG_INFO);
     }
-
-    void TearDown() override
-    {
-        if (attached_) ModuleDetach();
-    }
-
-    void Attach()
-    {
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-        attached_ = true;
-    }
-
-    std::string LogText() const { return kvtest::LogText(scratch_.path()); }
-
-    kvtest::ScratchDir scratch_;
-    bool attached_ = false;
 };
 
 class AttachedMemoryTest : public MemoryTest {

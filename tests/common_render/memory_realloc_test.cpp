@@ -14,7 +14,7 @@
 #include "coremain.h"
 #include "kvp/system.h"
 #include "kvsys.h"
-#include "kvtest_log.h"
+#include "kvtest_module.h"
 #include "memory.h"
 
 namespace {
@@ -22,26 +22,13 @@ namespace {
 using kvtest::Hex8;
 using kvtest::SetDriverDword;
 
-class ReallocTest : public ::testing::Test {
+class ReallocTest : public kvtest::ModuleTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(scratch_.Make("kvrealloc"));
+        ASSERT_NO_FATAL_FAILURE(ModuleTest::SetUp());
         SetDriverDword(TEXT("DebugLevel"), LOG_INFO);
     }
-
-    void TearDown() override
-    {
-        if (attached_) ModuleDetach();
-    }
-
-    void Attach()
-    {
-        ASSERT_TRUE(ModuleAttach(GetModuleHandleW(nullptr)));
-        attached_ = true;
-    }
-
-    std::vector<std::string> LogLines() const { return kvtest::LogLines(scratch_.path()); }
 
     // Data of size bytes counting up from seed.
     static PVOID Filled(DWORD size, BYTE seed)
@@ -58,9 +45,6 @@ protected:
             if (static_cast<BYTE *>(data)[i] != static_cast<BYTE>(seed + i)) return false;
         return true;
     }
-
-    kvtest::ScratchDir scratch_;
-    bool attached_ = false;
 };
 
 TEST_F(ReallocTest, ResizingKeepsTheOldBytes)
