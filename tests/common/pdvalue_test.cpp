@@ -12,6 +12,7 @@
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
 #include "kvtest_module.h"
+#include "kvtest_printers.h"
 #include "pdvalue.h"
 
 namespace {
@@ -56,7 +57,7 @@ class PrinterDataTest : public kvtest::AttachedModuleTest {
 protected:
     void TearDown() override
     {
-        for (HANDLE printer : open_) ClosePrinter(printer);
+        printers_.CloseAll();
         SetModelQueryFunction(nullptr);
         AttachedModuleTest::TearDown();
     }
@@ -68,19 +69,10 @@ protected:
         spec.name = name;
         spec.driverName = "KV Test Driver " + name;
         spec.dataFile = ppd;
-        EXPECT_TRUE(kvp::AddPrinter(spec)) << name;
-        return Open(name, access);
+        return printers_.Add(spec, access);
     }
 
-    HANDLE Open(const std::string &name, DWORD access)
-    {
-        WText wide(name.begin(), name.end());
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
-        HANDLE printer = nullptr;
-        EXPECT_TRUE(OpenPrinterW(&wide[0], &printer, &defaults)) << name;
-        if (printer != nullptr) open_.push_back(printer);
-        return printer;
-    }
+    HANDLE Open(const std::string &name, DWORD access) { return printers_.Open(name, access); }
 
     static void Store(HANDLE printer, LPCWSTR name, DWORD type, const Bytes &data)
     {
@@ -120,7 +112,7 @@ protected:
         return count;
     }
 
-    std::vector<HANDLE> open_;
+    kvtest::TestPrinters printers_;
 };
 
 // ---- built-in defaults --------------------------------------------------------
@@ -830,8 +822,7 @@ TEST_F(InitPrinterDataTest, MissingAnswersAreLoggedAndReplaced)
         }
         EXPECT_EQ(static_cast<int>(c.messages.size()), Logged("ERROR", "")) << c.what << "\n" << LogText();
 
-        ClosePrinter(printer);
-        open_.pop_back();
+        printers_.Close(printer);
         ASSERT_TRUE(kvp::DeletePrinter("Plotter"));
     }
 }

@@ -12,6 +12,7 @@
 #include "coremain.h"
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
+#include "kvtest_printers.h"
 #include "ppd.h"
 
 namespace {
@@ -61,7 +62,7 @@ protected:
     }
     void TearDown() override
     {
-        for (HANDLE printer : printers_) ClosePrinter(printer);
+        printers_.CloseAll();
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
         ModuleDetach();
@@ -78,21 +79,17 @@ protected:
     // A printer of its own driver whose data file is DATA_FILE.
     HANDLE InstallPrinter(const std::string &dataFile)
     {
-        std::string name = "Vastrelo " + std::to_string(printers_.size());
+        std::string name = "Vastrelo " + std::to_string(printers_.Count());
         kvp::PrinterSpec spec;
         spec.name = name;
-        spec.driverName = "KV PS driver " + std::to_string(printers_.size());
+        spec.driverName = "KV PS driver " + std::to_string(printers_.Count());
         spec.dataFile = dataFile;
         EXPECT_TRUE(kvp::AddPrinter(spec)) << dataFile;
-        std::u16string wide = Wide(name);
-        HANDLE printer = nullptr;
-        EXPECT_TRUE(OpenPrinterW(reinterpret_cast<LPWSTR>(wide.data()), &printer, nullptr)) << name;
-        if (printer != nullptr) printers_.push_back(printer);
-        return printer;
+        return printers_.Open(name, nullptr);
     }
 
     fs::path dir_;
-    std::vector<HANDLE> printers_;
+    kvtest::TestPrinters printers_;
 };
 
 const std::string kFixtures = KV_TEST_DATA_DIR "/ppd/";

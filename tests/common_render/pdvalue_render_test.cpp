@@ -10,6 +10,7 @@
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
 #include "kvtest_module.h"
+#include "kvtest_printers.h"
 #include "pdvalue.h"
 
 namespace {
@@ -38,19 +39,11 @@ protected:
 
     void TearDown() override
     {
-        for (HANDLE printer : open_) ClosePrinter(printer);
+        printers_.CloseAll();
         AttachedModuleTest::TearDown();
     }
 
-    HANDLE Open(DWORD access)
-    {
-        WText name = u"Plotter";
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
-        HANDLE printer = nullptr;
-        EXPECT_TRUE(OpenPrinterW(&name[0], &printer, &defaults));
-        if (printer != nullptr) open_.push_back(printer);
-        return printer;
-    }
+    HANDLE Open(DWORD access) { return printers_.Open("Plotter", access); }
 
     void Store(LPCWSTR name, DWORD type, const Bytes &data)
     {
@@ -83,7 +76,7 @@ protected:
         return count;
     }
 
-    std::vector<HANDLE> open_;
+    kvtest::TestPrinters printers_;
     HANDLE printer_ = nullptr;
 };
 

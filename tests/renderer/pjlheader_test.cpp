@@ -12,6 +12,7 @@
 #include "jobinfo.h"
 #include "kvp/spoolctl.h"
 #include "kvtest_module.h"
+#include "kvtest_printers.h"
 #include "pdvalue.h"
 #include "pjlheader.h"
 
@@ -53,9 +54,8 @@ protected:
         kvp::PrinterSpec spec;
         spec.name = "Plotter";
         spec.driverName = "KV Test Driver";
-        ASSERT_TRUE(kvp::AddPrinter(spec));
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Plotter"), &printer_, &defaults));
+        printer_ = printers_.Add(spec);
+        ASSERT_NE(nullptr, printer_);
 
         devmode_.assign(sizeof(DEVMODEW) + kPrivateDevmodeSize, 0);
         DEVMODEW *dm = Public();
@@ -83,7 +83,7 @@ protected:
 
     void TearDown() override
     {
-        if (printer_ != nullptr) ClosePrinter(printer_);
+        printers_.CloseAll();
         AttachedModuleTest::TearDown();
     }
 
@@ -165,6 +165,7 @@ protected:
         return text;
     }
 
+    kvtest::TestPrinters printers_;
     HANDLE printer_ = nullptr;
     std::vector<BYTE> devmode_;
     JobInfo job_;

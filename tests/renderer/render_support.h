@@ -22,6 +22,7 @@
 #include "kvp/spoolctl.h"
 #include "kvp/system.h"
 #include "kvtest_module.h"
+#include "kvtest_printers.h"
 #include "pluginrenderingsystem.h"
 #include "renderingfunction.h"
 #include "renderingintf.h"
@@ -225,8 +226,7 @@ class RenderTest : public kvtest::AttachedModuleTest {
 protected:
     void TearDown() override
     {
-        for (HANDLE printer : open_) ClosePrinter(printer);
-        open_.clear();
+        printers_.CloseAll();
         AttachedModuleTest::TearDown();
     }
 
@@ -240,18 +240,7 @@ protected:
         spec.attributes = attributes;
         spec.driverName = "KV Render Test " + name;
         spec.dataFile = ppd;
-        EXPECT_TRUE(kvp::AddPrinter(spec)) << name;
-        return Open(name);
-    }
-
-    HANDLE Open(const std::string &name)
-    {
-        std::u16string wide = U16(name);
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        HANDLE printer = nullptr;
-        EXPECT_TRUE(OpenPrinterW(reinterpret_cast<LPWSTR>(&wide[0]), &printer, &defaults)) << name;
-        if (printer != nullptr) open_.push_back(printer);
-        return printer;
+        return printers_.Add(spec);
     }
 
     static void SetData(HANDLE printer, const char *name, DWORD type, const void *data, DWORD size)
@@ -277,7 +266,7 @@ protected:
         SetData(printer, "OEMSupportCapability", REG_BINARY, slots, sizeof(slots));
     }
 
-    std::vector<HANDLE> open_;
+    kvtest::TestPrinters printers_;
 };
 
 // ---------------------------------------------------------------------------

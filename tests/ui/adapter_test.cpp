@@ -8,6 +8,7 @@
 #include "coremain.h"
 #include "coreuiadapter.h"
 #include "kvp/spoolctl.h"
+#include "kvtest_printers.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ protected:
     void TearDown() override
     {
         CoreUiAdapter::Destroy(adapter_);
-        if (printer_ != nullptr) ClosePrinter(printer_);
+        printers_.CloseAll();
         ModuleDetach();
     }
 
@@ -140,21 +141,19 @@ protected:
     {
         CoreUiAdapter::Destroy(adapter_);
         adapter_ = nullptr;
-        if (printer_ != nullptr) ClosePrinter(printer_);
-        printer_ = nullptr;
+        printers_.CloseAll();
         kvp::PrinterSpec spec;
         spec.name = name;
         spec.driverName = "Korvane Vastrelo 1180 PS";
         spec.dataFile = ppd;
-        ASSERT_TRUE(kvp::AddPrinter(spec));
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        std::u16string wide(name.begin(), name.end());
-        ASSERT_TRUE(OpenPrinterW(&wide[0], &printer_, &defaults));
+        printer_ = printers_.Add(spec);
+        ASSERT_NE(nullptr, printer_);
         adapter_ = CoreUiAdapter::Create(&host_, printer_);
         ASSERT_NE(nullptr, adapter_);
     }
 
     FakeHost host_;
+    kvtest::TestPrinters printers_;
     HANDLE printer_ = nullptr;
     CoreUiAdapter *adapter_ = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "devmode.h"
 #include "kvp/scripted.h"
 #include "kvp/spoolctl.h"
+#include "kvtest_printers.h"
 #include "oumplugi.h"
 #include "pdvalue.h"
 #include "uicntrl.h"
@@ -21,7 +22,7 @@ protected:
     void TearDown() override
     {
         SetModelQueryFunction(nullptr);
-        if (printer_ != nullptr) ClosePrinter(printer_);
+        printers_.CloseAll();
         ModuleDetach();
     }
 
@@ -31,12 +32,11 @@ protected:
         spec.name = "Plotter";
         spec.driverName = "Korvane Vastrelo 1180 PS";
         spec.dataFile = ppd;
-        EXPECT_TRUE(kvp::AddPrinter(spec));
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Plotter"), &printer_, &defaults));
+        printer_ = printers_.Add(spec);
         return printer_;
     }
 
+    kvtest::TestPrinters printers_;
     HANDLE printer_ = nullptr;
 };
 
