@@ -471,11 +471,14 @@ void CleanUpUserStore()
             DeleteUserPrinterKey(name, kLocalPrinterAttribute);
             // A deleted key moves the next one to this index; a kept one
             // (a connection's, or one that would not go) is stepped over.
-            HKEY kept = nullptr;
-            if (RegOpenKeyExW(root, name, 0, KEY_READ, &kept) != ERROR_SUCCESS) {
+            // The index itself tells which: a key that stays but cannot be
+            // opened must not be visited again and again.
+            WCHAR now[kPrinterIdChars + 1];
+            DWORD nowLength = kPrinterIdChars + 1;
+            if (RegEnumKeyExW(root, index, now, &nowLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+                !SameKeyName(now, name)) {
                 continue;
             }
-            RegCloseKey(kept);
         }
         ++index;
     }
