@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "kvhost/install.h"
@@ -82,6 +83,27 @@ protected:
             if (e.what == what) found.push_back(&e);
         return found;
     }
+
+    // HOST, with its plug-in loaded, driven as the host drives it up to the
+    // start of DOCUMENT on PRINTER: option state on KV1180.PPD, driver and
+    // device enabled on the plug-in's default DEVMODEW. The options and the
+    // DEVMODEW belong to the fixture, so that they outlive the host.
+    void StartDocument(RenderHost &host, const std::string &printer, const std::string &document)
+    {
+        ASSERT_TRUE(model_.Load(kvhost::PackagingDir() + "/KV1180.PPD", nullptr));
+        model_.AddHostFeatures();
+        options_ = std::make_unique<kvhost::OptionState>(model_);
+        host.SetOptionState(options_.get());
+        ASSERT_EQ(S_OK, host.EnableDriver());
+        ASSERT_TRUE(host.UsePrinter(printer));
+        ASSERT_EQ(S_OK, devmode_.Build(host.Plugin(), host.Printer(), kvhost::ToUtf16(printer)));
+        ASSERT_EQ(S_OK, host.EnablePDEV(&devmode_));
+        ASSERT_TRUE(host.StartDoc(document));
+    }
+
+    kvhost::PpdModel model_;
+    std::unique_ptr<kvhost::OptionState> options_;
+    kvhost::DevmodeImage devmode_;
 };
 
 TEST_F(RenderJobTest, ThreePagesReachTheSpoolerAfterTheFirstPageEnds)
@@ -212,17 +234,7 @@ TEST_F(RenderJobTest, PrivateEscapeIsAnsweredByThePlugin)
     Install("Escape", "tavrin");
     RenderHost host;
     ASSERT_TRUE(host.Load(kvhost::DefaultModuleDir() + "/kvpsctvr.dll"));
-    kvhost::PpdModel model;
-    ASSERT_TRUE(model.Load(kvhost::PackagingDir() + "/KV1180.PPD", nullptr));
-    model.AddHostFeatures();
-    kvhost::OptionState options(model);
-    host.SetOptionState(&options);
-    ASSERT_EQ(S_OK, host.EnableDriver());
-    ASSERT_TRUE(host.UsePrinter("Escape"));
-    kvhost::DevmodeImage devmode;
-    ASSERT_EQ(S_OK, devmode.Build(host.Plugin(), host.Printer(), u"Escape"));
-    ASSERT_EQ(S_OK, host.EnablePDEV(&devmode));
-    ASSERT_TRUE(host.StartDoc("Escaped"));
+    ASSERT_NO_FATAL_FAILURE(StartDocument(host, "Escape", "Escaped"));
     const BYTE query[] = {0x56, 0x50, 0x56, 0x4B};
     EXPECT_EQ(1u, host.Escape(QUERYESCSUPPORT, query, sizeof(query)));
     // Tag, then a serialized record with nothing in it.
@@ -244,17 +256,7 @@ TEST_F(RenderJobTest, ModuleCanUnloadOnceTheHostLetGo)
     RenderHost host;
     ASSERT_TRUE(host.Load(kvhost::DefaultModuleDir() + "/kvpsctvr.dll"));
     EXPECT_EQ(S_FALSE, host.CanUnloadNow());
-    kvhost::PpdModel model;
-    ASSERT_TRUE(model.Load(kvhost::PackagingDir() + "/KV1180.PPD", nullptr));
-    model.AddHostFeatures();
-    kvhost::OptionState options(model);
-    host.SetOptionState(&options);
-    ASSERT_EQ(S_OK, host.EnableDriver());
-    ASSERT_TRUE(host.UsePrinter("Unload"));
-    kvhost::DevmodeImage devmode;
-    ASSERT_EQ(S_OK, devmode.Build(host.Plugin(), host.Printer(), u"Unload"));
-    ASSERT_EQ(S_OK, host.EnablePDEV(&devmode));
-    ASSERT_TRUE(host.StartDoc("Doc"));
+    ASSERT_NO_FATAL_FAILURE(StartDocument(host, "Unload", "Doc"));
     ASSERT_EQ(S_OK, host.Command(PSINJECT_BEGINSTREAM));
     ASSERT_EQ(S_OK, host.Write("%!PS\n"));
     ASSERT_TRUE(host.SendPage("showpage\n"));
