@@ -44,10 +44,12 @@ void CountPage(PageState *state, const DEVMODEW *devmode, LPCSTR inputSlot, cons
 {
     state->previousDevmode = state->currentDevmode;
     memcpy(state->previousInputSlot, state->currentInputSlot, kPageInputSlotSize);
+    // The public part is kept whole for the next page's comparison, but read
+    // only as far as the host's own dmSize says it goes: an older, shorter
+    // public part leaves the rest of the copy zero.
+    memset(&state->currentDevmode, 0, kPageDevmodeSize);
     if (devmode != nullptr)
-        memcpy(&state->currentDevmode, devmode, kPageDevmodeSize);
-    else
-        memset(&state->currentDevmode, 0, kPageDevmodeSize);
+        memcpy(&state->currentDevmode, devmode, devmode->dmSize < kPageDevmodeSize ? devmode->dmSize : kPageDevmodeSize);
     CopySlot(state->currentInputSlot, inputSlot);
 
     if (state->logicalPages == 0) {

@@ -116,6 +116,22 @@ TEST(PageCounting, PagesPerSheetIsDecidedAtTheFirstPageOnly)
     EXPECT_EQ(2, state.physicalSheets);
 }
 
+TEST(PageCounting, ReadsAShorterPublicPartOnlyAsFarAsItsSize)
+{
+    // An older public part of 156 bytes, allocated to its exact size.
+    const WORD kOldSize = 156;
+    std::vector<BYTE> bytes(kOldSize, 0);
+    DEVMODEW full = MakeDevmode(kA3);
+    full.dmSize = kOldSize;
+    memcpy(bytes.data(), &full, kOldSize);
+    PageState state;
+    InitPageState(&state, nullptr);
+    const LONG one = 1;
+    CountPage(&state, reinterpret_cast<const DEVMODEW *>(bytes.data()), "Auto", &one);
+    EXPECT_EQ(kA3.paperSize, state.currentDevmode.dmPaperSize);
+    EXPECT_EQ(0u, state.currentDevmode.dmPelsWidth);
+}
+
 TEST(PageCounting, KeepsThePreviousPageForComparison)
 {
     PageState state;
