@@ -21,64 +21,44 @@ constexpr Id kEndOfTable = static_cast<Id>(0);
 
 // INVARIANT: rows in id order 1, 2, 3, ... and the zero row last; every row
 // lies inside the private data (checked below at compile time).
-#if KV_LINE_A
+// One table for both lines: line B's records hold the same settings at the
+// same offsets, without secure print; the enum gives each line's numbering.
 constexpr DevmodeField DevmodeFieldTable[] = {
     {Id::PrinterType, Kind::Short, 0, kShortSize},
     {Id::PrinterId, Kind::RawBytes, 4, 16},
     {Id::OutputControlByDriver, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
     {Id::CustomSizePaperSeries, Kind::Short, 24, kShortSize},
+#if KV_LINE_A
     {Id::SecurePrint, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
     {Id::DocumentNameMode, Kind::Short, 44, kShortSize},
     {Id::DocumentName, Kind::WideString, 46, kDocumentNameLength},
-    {Id::FoldMode, Kind::Short, 26, kShortSize},
-    {Id::StackerMode, Kind::Short, 28, kShortSize},
-    {Id::Baler, Kind::Short, 30, kShortSize},
-    {Id::OutputDirection, Kind::Short, 32, kShortSize},
-    {Id::BindingMargin, Kind::Short, 34, kShortSize},
-    {Id::FoldAdjustment, Kind::Short, 36, kShortSize},
-    {Id::RotateStack, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
-    {Id::EarFold, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
-    {Id::FoldProgram, Kind::Short, 38, kShortSize},
-    {Id::ProgramMargins, Kind::Short, 40, kShortSize},
-    {Id::FoldOutputBin, Kind::Short, 42, kShortSize},
-    {Id::AdvancedFeaturesOff, Kind::Short, 176, kShortSize},
-    {kEndOfTable, static_cast<Kind>(0), 0, 0},
-};
-
-constexpr DevmodeFlag DevmodeFlagTable[] = {
-    {Id::OutputControlByDriver, 0x1},
-    {Id::RotateStack, 0x2},
-    {Id::EarFold, 0x4},
-    {Id::SecurePrint, 0x8},
-    {kEndOfTable, 0},
-};
-#else
-constexpr DevmodeField DevmodeFieldTable[] = {
-    {Id::PrinterType, Kind::Short, 0, kShortSize},
-    {Id::PrinterId, Kind::RawBytes, 4, 16},
-    {Id::OutputControlByDriver, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
-    {Id::CustomSizePaperSeries, Kind::Short, 24, kShortSize},
-    {Id::FoldMode, Kind::Short, 26, kShortSize},
-    {Id::StackerMode, Kind::Short, 28, kShortSize},
-    {Id::Baler, Kind::Short, 30, kShortSize},
-    {Id::OutputDirection, Kind::Short, 32, kShortSize},
-    {Id::BindingMargin, Kind::Short, 34, kShortSize},
-    {Id::FoldAdjustment, Kind::Short, 36, kShortSize},
-    {Id::RotateStack, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
-    {Id::EarFold, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
-    {Id::FoldProgram, Kind::Short, 38, kShortSize},
-    {Id::ProgramMargins, Kind::Short, 40, kShortSize},
-    {Id::FoldOutputBin, Kind::Short, 42, kShortSize},
-    {kEndOfTable, static_cast<Kind>(0), 0, 0},
-};
-
-constexpr DevmodeFlag DevmodeFlagTable[] = {
-    {Id::OutputControlByDriver, 0x1},
-    {Id::RotateStack, 0x2},
-    {Id::EarFold, 0x4},
-    {kEndOfTable, 0},
-};
 #endif
+    {Id::FoldMode, Kind::Short, 26, kShortSize},
+    {Id::StackerMode, Kind::Short, 28, kShortSize},
+    {Id::Baler, Kind::Short, 30, kShortSize},
+    {Id::OutputDirection, Kind::Short, 32, kShortSize},
+    {Id::BindingMargin, Kind::Short, 34, kShortSize},
+    {Id::FoldAdjustment, Kind::Short, 36, kShortSize},
+    {Id::RotateStack, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
+    {Id::EarFold, Kind::Flag, kDevmodeFlagsOffset, kFlagSize},
+    {Id::FoldProgram, Kind::Short, 38, kShortSize},
+    {Id::ProgramMargins, Kind::Short, 40, kShortSize},
+    {Id::FoldOutputBin, Kind::Short, 42, kShortSize},
+#if KV_LINE_A
+    {Id::AdvancedFeaturesOff, Kind::Short, 176, kShortSize},
+#endif
+    {kEndOfTable, static_cast<Kind>(0), 0, 0},
+};
+
+constexpr DevmodeFlag DevmodeFlagTable[] = {
+    {Id::OutputControlByDriver, 0x1},
+    {Id::RotateStack, 0x2},
+    {Id::EarFold, 0x4},
+#if KV_LINE_A
+    {Id::SecurePrint, 0x8},
+#endif
+    {kEndOfTable, 0},
+};
 
 namespace {
 
